@@ -1,0 +1,54 @@
+# Shared build helpers: warnings, sanitizers, test and fuzz registration.
+include_guard(GLOBAL)
+
+set(CORVIN_WARNINGS -Wall -Wextra -Wpedantic -Wshadow)
+
+function(corvin_warnings target)
+    target_compile_options(${target} PRIVATE ${CORVIN_WARNINGS})
+    if(CORVIN_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+endfunction()
+
+# Environment every test runs in: simulated ports only, converter discovery on
+# loopback only, Qt without a display.
+set(CORVIN_TEST_ENV
+    "KORALINK_LAN_TARGETS=127.255.255.255"
+    "KORALINK_PORTMAP_ONLY=1"
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+# corvin_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV K=V ...] [TIMEOUT s])
+function(corvin_add_gtest name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    corvin_warnings(${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${CORVIN_TEST_ENV};${T_ENV}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# corvin_add_fuzzer(name SOURCES a.cpp LIBS lib1 [CORPUS dir])
+# Built only with -DCORVIN_FUZZ=ON and clang; scripts/ci.d runs every target
+# listed in ${CMAKE_BINARY_DIR}/fuzzers/ for a short fixed time.
+function(corvin_add_fuzzer name)
+    cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    if(NOT CORVIN_FUZZ)
+        return()
+    endif()
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    set(corpus "")
+    if(F_CORPUS)
+        set(corpus "${F_CORPUS}")
+    endif()
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/fuzzers/${name}.txt"
+         CONTENT "$<TARGET_FILE:${name}>|${corpus}\n")
+endfunction()

@@ -1,0 +1,172 @@
+// koralink: device-communication library. C interface, 13 calls.
+//
+// The two records below cross the library boundary and keep a fixed byte
+// layout (32-bit little-endian integers, NUL-terminated 8-bit texts); the
+// static_asserts at the end pin every offset the program relies on.
+#ifndef KORALINK_H
+#define KORALINK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "olist.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define KORALINK_API __declspec(dllexport)
+#else
+#define KORALINK_API __attribute__((visibility("default")))
+#endif
+
+enum {
+    KORALINK_CONTEXT_SIZE = 5972,
+    KORALINK_RECORD_SIZE = 324,
+    KORALINK_ERROR_TEXT_SIZE = 512,
+    KORALINK_MAX_DATA = 255,
+};
+
+// Frame commands.
+enum {
+    KORALINK_CMD_LINE_OK = 5,
+    KORALINK_CMD_VERSION = 7,
+    KORALINK_CMD_SET_BAUD = 190,
+};
+
+// Baud codes of KORALINK_init_rs232.
+enum {
+    KORALINK_BAUD_9600 = 0,
+    KORALINK_BAUD_19200 = 1,
+    KORALINK_BAUD_38400 = 2,
+    KORALINK_BAUD_57600 = 3,
+    KORALINK_BAUD_115200 = 4,
+    KORALINK_BAUD_230400 = 5,
+    KORALINK_BAUD_460800 = 6,
+    KORALINK_BAUD_921600 = 7,
+};
+
+// openMode of the init calls.
+enum {
+    KORALINK_OPEN_SERIAL_ACCEPTED = 1,
+    KORALINK_OPEN_SERIAL_PROBE = 2,
+    KORALINK_OPEN_TCP_ACCEPTED = 3,
+    KORALINK_OPEN_TCP_PROBE = 4,
+};
+
+// ConnectionRecord.type
+enum {
+    KORALINK_TYPE_USB = 1,
+    KORALINK_TYPE_LAN = 2,
+    KORALINK_TYPE_COM = 3,
+};
+
+// Per-line context, allocated and zeroed by the caller.
+typedef struct LinkContext {
+    int32_t isOpen;   // 1 while the line is open
+    int32_t reserved0;
+    int32_t infoKind; // after read_sensor_info: 0 serial line, 1 TCP line
+    int32_t reserved1[2];
+    char lastError[KORALINK_ERROR_TEXT_SIZE]; // after a failed call
+    int32_t sensorSerial;                     // after read_sensor_info
+    char sensorType[128];
+    int32_t port; // COM number (kind 0) or TCP port (kind 1)
+    union {
+        int32_t baudCode; // kind 0
+        char host[128];   // kind 1
+    } line;
+    // Library-private state (handle of the open line, last answer frame).
+    unsigned char reserved[KORALINK_CONTEXT_SIZE - 796];
+} LinkContext;
+
+// One connection found by the search calls; also a converter's settings.
+typedef struct ConnectionRecord {
+    int32_t type;
+    unsigned char reserved0[64]; // carried unchanged by the program
+    char typeText[32];
+    char name[32];
+    char sensorText[72];
+    int32_t sensorSerial;
+    union {
+        int32_t comNumber; // types 1 and 3
+        int32_t lanState;  // type 2
+    };
+    int32_t localPort;
+    int32_t serialBaud;
+    int32_t reserved1;
+    int32_t mac[6];
+    int32_t localIp[4];
+    int32_t gateway[4];
+    int32_t subnetMask[4];
+    int32_t remoteIp[4];
+    int32_t remotePort;
+    int32_t deviceMode; // 0 TCP client, 1 TCP server, 2 TCP mixed, 3 UDP
+    int32_t ipMode;     // 0 static, 1 DHCP
+} ConnectionRecord;
+
+// Search calls: append ConnectionRecord items to *list (item size 324).
+// LAN: -2 list handling error, -3 UDP port not opened, -4 broadcast failed.
+KORALINK_API int KORALINK_search_local_LAN(ListType *list);
+KORALINK_API int KORALINK_search_local_USB(ListType *list);
+KORALINK_API int KORALINK_search_local_COM(ListType *list);
+
+// Line opening: 1 = open, 0 = not (cause in lastError).
+KORALINK_API int KORALINK_init_tcp(LinkContext *ctx, int port, const char *ipText, int openMode);
+// All four arguments 0: release every serial resource the library still holds.
+KORALINK_API int KORALINK_init_rs232(LinkContext *ctx, int comNumber, int baudCode, int openMode);
+
+// Frame exchange: 0 = valid answer, else an error code (cause in lastError).
+KORALINK_API int KORALINK_exchange_frame(LinkContext *ctx, int command, int parameter,
+                                         const void *data, int dataLength);
+KORALINK_API int KORALINK_thread_exchange_frame(LinkContext *ctx, int command, int parameter,
+                                                const void *data, int dataLength, int *handle);
+KORALINK_API int KORALINK_thread_wait_finish(LinkContext *ctx, int *handle);
+
+// Last answer: header fields (any pointer may be null) and data.
+KORALINK_API int KORALINK_get_ansframe_header(LinkContext *ctx, int *command, int *parameter,
+                                              int *status);
+KORALINK_API int KORALINK_get_ansframe_data(LinkContext *ctx, void *buffer, int bufferSize,
+                                            int *length);
+
+KORALINK_API int KORALINK_read_sensor_info(LinkContext *ctx);
+
+// mode 1 read, 2 write a converter's settings; result below 1 = failure.
+KORALINK_API int KORALINK_access_LAN_device(ConnectionRecord *record, int mode);
+
+KORALINK_API int KORALINK_close(LinkContext *ctx);
+
+#ifdef __cplusplus
+} // extern "C"
+
+static_assert(sizeof(LinkContext) == 5972);
+static_assert(offsetof(LinkContext, isOpen) == 0);
+static_assert(offsetof(LinkContext, infoKind) == 8);
+static_assert(offsetof(LinkContext, lastError) == 20);
+static_assert(offsetof(LinkContext, sensorSerial) == 532);
+static_assert(offsetof(LinkContext, sensorType) == 536);
+static_assert(offsetof(LinkContext, port) == 664);
+static_assert(offsetof(LinkContext, line) == 668);
+static_assert(sizeof(((LinkContext *)nullptr)->line) == 128);
+
+static_assert(sizeof(ConnectionRecord) == 324);
+static_assert(offsetof(ConnectionRecord, type) == 0);
+static_assert(offsetof(ConnectionRecord, typeText) == 68);
+static_assert(offsetof(ConnectionRecord, name) == 100);
+static_assert(offsetof(ConnectionRecord, sensorText) == 132);
+static_assert(offsetof(ConnectionRecord, sensorSerial) == 204);
+static_assert(offsetof(ConnectionRecord, comNumber) == 208);
+static_assert(offsetof(ConnectionRecord, lanState) == 208);
+static_assert(offsetof(ConnectionRecord, localPort) == 212);
+static_assert(offsetof(ConnectionRecord, serialBaud) == 216);
+static_assert(offsetof(ConnectionRecord, mac) == 224);
+static_assert(offsetof(ConnectionRecord, localIp) == 248);
+static_assert(offsetof(ConnectionRecord, gateway) == 264);
+static_assert(offsetof(ConnectionRecord, subnetMask) == 280);
+static_assert(offsetof(ConnectionRecord, remoteIp) == 296);
+static_assert(offsetof(ConnectionRecord, remotePort) == 312);
+static_assert(offsetof(ConnectionRecord, deviceMode) == 316);
+static_assert(offsetof(ConnectionRecord, ipMode) == 320);
+#endif
+
+#endif
