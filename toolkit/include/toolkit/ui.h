@@ -33,11 +33,15 @@ using PanelCallback = int (*)(int panel, int event, void *callbackData, int even
 using MenuCallback = void (*)(int menuBar, int menuItem, void *callbackData, int panel);
 
 // Callbacks are bound by the name given in the panel data. Register every
-// name before loading panels; a name in the data that resolves to nothing is
-// a load error (LoadPanel fails and LastLoadError() names it).
+// name before loading panels. A name in the data that resolves to nothing is
+// reported at load time: a warning on stderr and an entry in
+// UnresolvedCallbacks(); the control is left without a callback. In strict
+// mode such a name makes LoadPanel fail instead (LastLoadError() names it).
 void RegisterCtrlCallback(const char *name, CtrlCallback fn);
 void RegisterPanelCallback(const char *name, PanelCallback fn);
 void RegisterMenuCallback(const char *name, MenuCallback fn);
+void SetStrictCallbacks(bool strict);
+std::vector<std::string> UnresolvedCallbacks(); // "PANEL.CONTROL: CC_NAME", since start
 std::string LastLoadError();
 
 // ---- run-time, panels ----------------------------------------------------
