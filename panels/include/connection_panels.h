@@ -12,6 +12,9 @@ extern ConnectionTree *g_connectionTree;
 void StartConnectionPanels(IniStore store);
 void StopConnectionPanels(IniStore store);
 
+// Binds the panel workflows' callbacks by name (before the panels load).
+void RegisterPanelCallbacks();
+
 // A fresh search from the panels; does nothing while UiBusy is set.
 void SearchAgain();
 
