@@ -1,0 +1,41 @@
+// The library's view of the ports: the system's real ports and the port
+// map, as the environment configures them.
+#include "portenum.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace koralink {
+
+namespace {
+const char *Env(const char *name) {
+    const char *value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+} // namespace
+
+std::vector<PortInfo> EnumeratePorts() {
+    std::vector<PortInfo> mapEntries = ReadPortMapFile(Env("KORALINK_PORTMAP"));
+    if (std::strcmp(Env("KORALINK_PORTMAP_ONLY"), "1") == 0) {
+        return mapEntries;
+    }
+    const char *root = Env("KORALINK_SYSFS_ROOT");
+    return MergePortMap(EnumerateSysfsPorts(*root != '\0' ? root : "/"), mapEntries);
+}
+
+bool ResolvePort(int comNumber, PortInfo *out) {
+    if (comNumber < kMinComNumber || comNumber > kMaxComNumber) {
+        return false;
+    }
+    for (PortInfo &port : EnumeratePorts()) {
+        if (port.comNumber == comNumber) {
+            if (out != nullptr) {
+                *out = std::move(port);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace koralink
