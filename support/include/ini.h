@@ -69,4 +69,16 @@ std::string EncodeBinaryText(const unsigned char *bytes, size_t length);
 // character outside the alphabet).
 bool DecodeBinaryText(const char *text, std::string *bytes);
 
+// Test seam for the atomic write: the next WriteIniFile fails at the given
+// step with errno err (a full disk, a failing rename). INI_STEP_NONE clears it.
+enum IniWriteStep {
+    INI_STEP_NONE,
+    INI_STEP_CREATE,
+    INI_STEP_WRITE,
+    INI_STEP_SYNC,
+    INI_STEP_CLOSE,
+    INI_STEP_RENAME
+};
+void SetIniWriteFault(IniWriteStep step, int err);
+
 #endif
