@@ -1,0 +1,64 @@
+#include "connection_panels.h"
+#include "panel_ids.h"
+#include "search_engine.h"
+#include "shell.h"
+#include "toolkit/ui.h"
+
+void CC_CON_MENU_RESEARCH(int, int, void *, int) {
+    if (UiBusy == 1)
+        return;
+    UiBusy = 1;
+    tk::SetWaitCursor(1);
+    tk::ClearListCtrl(g_searchPanel, SEARCH_PNL_TREE_CONNECTIONS);
+    tk::HidePanel(g_conPanel);
+    tk::DisplayPanel(g_searchPanel);
+    RunConnectionSearch();
+    UiBusy = 0;
+    tk::SetWaitCursor(0);
+}
+
+void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
+    tk::HidePanel(g_searchPanel);
+    tk::DisplayPanel(g_conPanel);
+}
+
+void CC_CON_MENU_EXIT(int, int, void *, int) {
+    tk::QuitUserInterface(0);
+}
+
+void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
+    debugLog = debugLog == 0 ? 1 : 0;
+    tk::SetMenuBarAttribute(g_conMenuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE, tk::ATTR_CHECKED,
+                            debugLog);
+    if (debugLog == 0) {
+        // Hidden, not cleared: the next switch-on clears it.
+        tk::ConsoleSetVisible(0);
+        return;
+    }
+    tk::ConsoleClear();
+    tk::ConsoleSetOptions(100000, 1, 1);
+    tk::ConsoleSetSize(400, 600);
+    tk::ConsoleSetPosition(50, 50);
+    tk::ConsoleSetVisible(1);
+    tk::ConsolePrint("Starting log.\n");
+}
+
+void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
+    skipBaudSearch = skipBaudSearch == 0 ? 1 : 0;
+    tk::SetMenuBarAttribute(g_conMenuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD, tk::ATTR_CHECKED,
+                            skipBaudSearch);
+}
+
+void CC_CON_MENU_ABOUT(int, int, void *, int) {
+    // Fixed text, deliberately not built from ProgramVersion.
+    tk::MessagePopup("About", "Corvintracer 1.0.3.0\n\n[Build: Apr 22 2015]");
+}
+
+void RegisterShellCallbacks() {
+    tk::RegisterMenuCallback("CC_CON_MENU_RESEARCH", CC_CON_MENU_RESEARCH);
+    tk::RegisterMenuCallback("CC_CON_MENU_CONFIGURE", CC_CON_MENU_CONFIGURE);
+    tk::RegisterMenuCallback("CC_CON_MENU_EXIT", CC_CON_MENU_EXIT);
+    tk::RegisterMenuCallback("CC_CON_MENU_SHOW_DEBUG_CONSOLE", CC_CON_MENU_SHOW_DEBUG_CONSOLE);
+    tk::RegisterMenuCallback("CC_SKIP_SEARCHING_BAUD", CC_SKIP_SEARCHING_BAUD);
+    tk::RegisterMenuCallback("CC_CON_MENU_ABOUT", CC_CON_MENU_ABOUT);
+}

@@ -1,0 +1,233 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "shell.h"
+#include "textutil.h"
+
+char SettingsPath[kSettingsPathSize] = "";
+
+namespace {
+
+std::string g_programDirOverride;
+bool g_hasProgramDirOverride = false;
+std::vector<std::string> g_languageFiles;
+
+bool IsRegularFile(const char *path, off_t *size = nullptr) {
+    struct stat st;
+    if (path == nullptr || path[0] == '\0' || stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (size != nullptr)
+        *size = st.st_size;
+    return true;
+}
+
+// Copies text into a settings-path buffer only when it fits whole: a cut
+// path would name a different file.
+bool FitsPath(const std::string &text) {
+    return text.size() < kSettingsPathSize;
+}
+
+// The file-name part of path, upper-cased, ends in suffix (given in upper
+// case). Only ASCII letters change case, as in the platform's upper-casing.
+bool FileNameEndsWith(const char *path, const char *suffix) {
+    const char *slash = std::strrchr(path, '/');
+    std::string name = slash != nullptr ? slash + 1 : path;
+    size_t n = std::strlen(suffix);
+    if (name.size() < n)
+        return false;
+    for (size_t i = 0; i < n; i++) {
+        char c = name[name.size() - n + i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsWritableDirectory(const std::string &dir) {
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+// mkdir -p for the few levels below the user's home.
+bool MakeDirectories(const std::string &dir) {
+    if (dir.empty())
+        return false;
+    for (size_t pos = 1; pos <= dir.size(); pos++) {
+        if (pos != dir.size() && dir[pos] != '/')
+            continue;
+        std::string part = dir.substr(0, pos);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string UserConfigDirectory() {
+    // Relative values are to be ignored, as the base-directory rules say.
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/')
+        return xdg;
+    const char *home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        struct passwd *pw = getpwuid(getuid());
+        home = pw != nullptr ? pw->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] != '/')
+        return std::string();
+    return std::string(home) + "/.config";
+}
+
+int CopyOut(const std::string &text, char *buffer, size_t size) {
+    if (buffer == nullptr || size == 0 || text.size() >= size)
+        return -1;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return 0;
+}
+
+} // namespace
+
+void SetProgramDirectoryOverride(const char *directory) {
+    g_hasProgramDirOverride = directory != nullptr;
+    g_programDirOverride = directory != nullptr ? directory : "";
+}
+
+int ProgramDirectory(char *buffer, size_t size) {
+    std::string dir;
+    if (g_hasProgramDirOverride) {
+        dir = g_programDirOverride;
+    } else {
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof exe - 1)
+            return -1;
+        exe[n] = '\0';
+        dir = exe;
+        size_t slash = dir.rfind('/');
+        if (slash == std::string::npos)
+            return -1;
+        dir.resize(slash);
+    }
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (dir.empty())
+        dir = "/";
+    return CopyOut(dir, buffer, size);
+}
+
+int ProgramDataDirectory(char *buffer, size_t size) {
+    char programDir[4096];
+    if (ProgramDirectory(programDir, sizeof programDir) == 0 && IsWritableDirectory(programDir))
+        return CopyOut(programDir, buffer, size);
+    // An installed program cannot write next to itself.
+    std::string config = UserConfigDirectory();
+    if (config.empty())
+        return -1;
+    std::string dir = config + "/" + kProgramName;
+    if (!MakeDirectories(dir))
+        return -1;
+    return CopyOut(dir, buffer, size);
+}
+
+void LocalizeMainPanels(const char *path) {
+    if (path != nullptr)
+        g_languageFiles.emplace_back(path);
+}
+
+std::vector<std::string> RecordedLanguageFiles() {
+    return g_languageFiles;
+}
+
+void ParseCommandLine(int argc, char **argv) {
+    if (argc < 2 || argv == nullptr || argv[0] == nullptr)
+        return;
+
+    std::string derived = argv[0];
+    if (derived.size() >= 4 && derived.compare(derived.size() - 4, 4, ".exe") == 0)
+        derived.replace(derived.size() - 4, 4, ".ini");
+    else
+        derived += ".ini";
+    if (FitsPath(derived))
+        CopyText(SettingsPath, derived.c_str());
+
+    for (int i = 0; i < argc; i++) {
+        const char *arg = argv[i];
+        if (arg == nullptr || arg[0] != '-' || arg[1] == '\0')
+            continue;
+        const char *value = arg + 2;
+        if (!FitsPath(value))
+            continue;
+        switch (arg[1]) {
+        case 'I':
+        case 'i':
+            if (IsRegularFile(value) && FileNameEndsWith(value, ".INI"))
+                CopyText(SettingsPath, value);
+            break;
+        case 'L':
+        case 'l':
+            if (IsRegularFile(value) && FileNameEndsWith(value, ".LWD"))
+                LocalizeMainPanels(value);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void ResolveSettingsPath(char *path) {
+    if (path == nullptr)
+        return;
+    off_t size = 0;
+    if (IsRegularFile(path, &size) && size > 0)
+        return;
+    path[0] = '\0';
+    char dir[kSettingsPathSize];
+    if (ProgramDataDirectory(dir, sizeof dir) != 0)
+        return;
+    char name[64];
+    std::snprintf(name, sizeof name, "%sV%d_%d.ini", kProgramName, ProgramVersion.major,
+                  ProgramVersion.minor);
+    std::string full = std::string(dir) + (std::strcmp(dir, "/") == 0 ? "" : "/") + name;
+    if (FitsPath(full))
+        CopyText(path, kSettingsPathSize, full.c_str());
+}
+
+int LoadSettingsStore(IniStore *store, const char *path) {
+    if (store == nullptr || path == nullptr)
+        return -1;
+    off_t size = 0;
+    if (!IsRegularFile(path, &size))
+        return -1;
+    *store = CreateIniStore(0);
+    if (*store == nullptr)
+        return -1;
+    if (ReadIniFile(*store, path) != INI_OK) {
+        // Whatever was read before the failure is not trusted.
+        DisposeIniStore(*store);
+        *store = nullptr;
+        const char *title = GetMessageText(4);
+        ShowMessagePopup(title, GetMessageText(5));
+        return -1;
+    }
+    return 0;
+}
+
+int SaveSettingsStore(IniStore store, const char *path) {
+    if (store == nullptr || path == nullptr || path[0] == '\0')
+        return -1;
+    if (WriteIniFile(store, path) != INI_OK) {
+        const char *title = GetMessageText(4);
+        ShowMessagePopup(title, GetMessageText(6));
+    }
+    DisposeIniStore(store);
+    return 0;
+}
