@@ -85,9 +85,13 @@ void EnsureRuntime() {
     }
 }
 
+bool g_barMade = false;
+
 // Must stay the first test: once any bar exists, -13 can no longer happen in
 // this process (ctest runs every test in a process of its own anyway).
 TEST(ProgressBeforeAnyBar, EveryOperationReportsMissingLock) {
+    if (g_barMade)
+        GTEST_SKIP() << "a bar was already made in this process";
     double value = 0;
     EXPECT_EQ(StartProgress(1, kBar, nullptr), PROGRESS_ERR_NO_BAR_YET);
     EXPECT_EQ(SetProgressMilestones(1, kBar, k33_66), PROGRESS_ERR_NO_BAR_YET);
@@ -108,6 +112,7 @@ class ProgressBar : public ::testing::Test {
         g_events.clear();
         panel = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         ASSERT_GT(panel, 0) << "the search panel did not load: " << tk::LastLoadError();
+        g_barMade = true;
         ASSERT_EQ(MakeProgressBar(panel, kBar), 0) << "the search panel's slide is no bar";
         tk::InstallCtrlCallback(panel, kBar, RecordingCallback, nullptr);
     }
