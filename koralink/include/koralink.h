@@ -55,6 +55,23 @@ enum {
     KORALINK_OPEN_TCP_PROBE = 4,
 };
 
+// Results of the exchange and answer calls (0 = valid answer). The cause in
+// plain words is always in LinkContext.lastError as well.
+enum {
+    KORALINK_OK = 0,
+    KORALINK_ERR_NOT_OPEN = -1,  // no open line on this context
+    KORALINK_ERR_ARGUMENT = -2,  // command, parameter, data length or handle out of range
+    KORALINK_ERR_SEND = -3,      // the request could not be sent
+    KORALINK_ERR_NO_ANSWER = -4, // nothing came back within the answer time
+    KORALINK_ERR_CRC = -5,       // an answer came back with a wrong CRC
+    KORALINK_ERR_STATUS = -6,    // the sensor answered with a status other than OK
+    KORALINK_ERR_LINE_LOST = -7, // port went away / connection closed
+    KORALINK_ERR_GARBLED = -8,   // only noise or an incomplete frame came back
+    KORALINK_ERR_NO_FRAME = -9,  // get_ansframe_*: no answer stored on this context
+    KORALINK_ERR_BUSY = -10,     // a background exchange is still running on the line
+    KORALINK_ERR_THREAD = -11,   // no thread could be started
+};
+
 // ConnectionRecord.type
 enum {
     KORALINK_TYPE_USB = 1,
@@ -64,7 +81,7 @@ enum {
 
 // Per-line context, allocated and zeroed by the caller.
 typedef struct LinkContext {
-    int32_t isOpen;   // 1 while the line is open
+    int32_t isOpen; // 1 while the line is open
     int32_t reserved0;
     int32_t infoKind; // after read_sensor_info: 0 serial line, 1 TCP line
     int32_t reserved1[2];

@@ -37,6 +37,16 @@ void FrameDecoder::Reset() {
     discarded_ = 0;
 }
 
+bool FrameDecoder::DropStalled(Frame *frame) {
+    if (fill_ == 0)
+        return false;
+    Shift(1);
+    ++discarded_;
+    bool got = false;
+    Feed(nullptr, 0, frame, &got);
+    return got;
+}
+
 void FrameDecoder::Shift(size_t n) {
     std::memmove(buf_.data(), buf_.data() + n, fill_ - n);
     fill_ -= n;
@@ -48,11 +58,8 @@ size_t FrameDecoder::Feed(const uint8_t *bytes, size_t length, Frame *frame, boo
     while (used < length || fill_ > 0) {
         // Top up the buffer one byte at a time so that a frame never swallows
         // bytes that belong to the next one.
-        if (used < length && fill_ < buf_.size()) {
+        if (used < length && fill_ < buf_.size())
             buf_[fill_++] = bytes[used++];
-        } else if (used >= length) {
-            // No new input: only rescanning after a dropped sync byte remains.
-        }
 
         // Hunt for the sync pair.
         while (fill_ > 0 && buf_[0] != kSync0) {

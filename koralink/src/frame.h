@@ -58,6 +58,12 @@ class FrameDecoder {
     size_t Feed(const uint8_t *bytes, size_t length, Frame *frame, bool *got);
     void Reset();
 
+    // A frame start that stopped arriving (length byte garbled by noise, or
+    // a sync pair inside noise) would otherwise hold back a real frame that
+    // follows it in the buffer: give up on the stalled start and rescan what
+    // is buffered. Returns true and fills frame when that finds one.
+    bool DropStalled(Frame *frame);
+
     // Counters since the last Reset, for error texts ("corrupted answer").
     size_t crcErrors() const { return crcErrors_; }
     size_t discardedBytes() const { return discarded_; }
