@@ -1,0 +1,50 @@
+// UDP seam of the converter part: one socket for a discovery or an access,
+// and the broadcast addresses of this computer's interfaces. One backend
+// file per platform (udp_posix.cpp).
+#ifndef KORALINK_LAN_UDP_H
+#define KORALINK_LAN_UDP_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace koralink {
+
+struct UdpEndpoint {
+    uint32_t ip = 0; // host byte order
+    uint16_t port = 0;
+    bool operator==(const UdpEndpoint &) const = default;
+};
+
+class UdpSocket {
+  public:
+    UdpSocket() = default;
+    ~UdpSocket();
+    UdpSocket(const UdpSocket &) = delete;
+    UdpSocket &operator=(const UdpSocket &) = delete;
+
+    // Binds the wildcard address on an ephemeral port with broadcasts
+    // allowed: modules broadcast their replies to the request's source port,
+    // and only a wildcard-bound socket receives those.
+    bool Open(std::string *why);
+    bool Send(const UdpEndpoint &to, const uint8_t *data, size_t length, std::string *why);
+    // Waits up to timeoutMs for one datagram. Returns its length (a datagram
+    // longer than capacity is reported as capacity + 1 and dropped), 0 on
+    // timeout, -1 on error.
+    long Receive(uint8_t *buffer, size_t capacity, int timeoutMs, UdpEndpoint *from);
+
+  private:
+    int fd_ = -1;
+};
+
+// IPv4 address of a host name or dotted text; false when it does not resolve.
+bool ResolveIpv4(const std::string &host, uint32_t *ip);
+// Broadcast address of every interface that is up, has IPv4 and can
+// broadcast (loopback excluded).
+std::vector<uint32_t> InterfaceBroadcasts();
+std::string FormatEndpoint(const UdpEndpoint &e);
+
+} // namespace koralink
+
+#endif
