@@ -26,8 +26,24 @@ enum Event {
 };
 enum { TREE_ACTIVE_ITEM_CHANGED = 4 };
 
-using CtrlCallback = int (*)(int panel, int control, int event, void *callbackData,
-                             int eventData1, int eventData2);
+// Error results (all negative).
+enum UIError {
+    UIE_NOT_INITIALIZED = -1,
+    UIE_BAD_PANEL = -2,
+    UIE_BAD_CONTROL = -3,
+    UIE_BAD_ATTRIBUTE = -4,
+    UIE_BAD_INDEX = -5,
+    UIE_TYPE_MISMATCH = -6,
+    UIE_RESOURCE = -7,            // resource file or panel number unknown, or the data is broken
+    UIE_UNRESOLVED_CALLBACK = -8, // strict mode only
+    UIE_BAD_MENU = -9,
+    UIE_BAD_VALUE = -10,
+    UIE_NULL_POINTER = -11,
+    UIE_BAD_TIMER = -12,
+};
+
+using CtrlCallback = int (*)(int panel, int control, int event, void *callbackData, int eventData1,
+                             int eventData2);
 using PanelCallback = int (*)(int panel, int event, void *callbackData, int eventData1,
                               int eventData2);
 using MenuCallback = void (*)(int menuBar, int menuItem, void *callbackData, int panel);
@@ -89,6 +105,7 @@ enum Attr {
     ATTR_SELECTED = 1017,
     ATTR_CHECKED = 1050,   // menu item check mark
     ATTR_MENU_NAME = 1060, // menu or menu item name
+    ATTR_ITEM_NAME = 1042, // name of an item inside a menu (same text as ATTR_MENU_NAME)
     ATTR_FILL_COLOR = 985,
     ATTR_CALLBACK_NAME = 1100,
 };
@@ -106,7 +123,9 @@ enum CtrlStyle {
     CTRL_TREE = 512,
 };
 
-constexpr int MakeColor(int r, int g, int b) { return (r << 16) | (g << 8) | b; }
+constexpr int MakeColor(int r, int g, int b) {
+    return (r << 16) | (g << 8) | b;
+}
 
 int SetPanelAttribute(int panel, int attr, int value);
 int SetPanelAttribute(int panel, int attr, const char *value);
@@ -132,8 +151,7 @@ int GetCtrlVal(int panel, int control, char *buffer, size_t bufferSize);
 int InstallCtrlCallback(int panel, int control, CtrlCallback fn, void *callbackData);
 // Data attached to a control under a type tag (the progress bar keeps its
 // state this way); freeFn runs when the control is discarded.
-int SetCtrlUserData(int panel, int control, const char *tag, void *data,
-                    void (*freeFn)(void *));
+int SetCtrlUserData(int panel, int control, const char *tag, void *data, void (*freeFn)(void *));
 void *GetCtrlUserData(int panel, int control, const char *tag);
 
 // Sends an event to a control's callback as if the user caused it (tests,
@@ -174,6 +192,8 @@ int GetTreeItemParent(int panel, int control, int index, int *parent); // -1: to
 int GetActiveTreeItem(int panel, int control, int *index);             // -1: none
 int SetActiveTreeItem(int panel, int control, int index);
 int GetTreeItemChildren(int panel, int control, int index, std::vector<int> *children);
+// Value stored with an item (InsertListItem on a tree); trees also answer
+// GetNumListItems and GetLabelFromIndex by display index.
 
 // ---- menus -------------------------------------------------------------------
 
@@ -181,6 +201,11 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attr, int value);
 int SetMenuBarAttribute(int menuBar, int menuItem, int attr, const char *value);
 int GetMenuBarAttribute(int menuBar, int menuItem, int attr, int *value);
 int GetMenuBarAttribute(int menuBar, int menuItem, int attr, std::string *value);
+// menuItem 0 addresses the bar itself (ATTR_CONSTANT_NAME "CON_MENU").
+// The menus of a bar, left to right, and the items of one menu, top to bottom
+// (separators included).
+std::vector<int> MenuBarMenus(int menuBar);
+std::vector<int> MenuItems(int menuBar, int menu);
 
 // ---- event loop, pop-ups, misc -----------------------------------------------
 
@@ -208,8 +233,9 @@ double Timer(); // seconds since an arbitrary start, monotonic
 // touch widgets; use PostToGuiThread for that.
 using AsyncTimerCallback = void (*)(int timerId, void *callbackData);
 int NewAsyncTimer(double intervalSeconds, int count, int enabled, AsyncTimerCallback fn,
-                  void *callbackData); // count -1: unlimited; returns id > 0 or < 0
-int DiscardAsyncTimer(int timerId);    // waits until a running tick has finished
+                  void *callbackData);              // count -1: unlimited; returns id > 0 or < 0
+int DiscardAsyncTimer(int timerId);                 // waits until a running tick has finished
+int SetAsyncTimerEnabled(int timerId, int enabled); // safe from any thread
 // Queues fn(data) to run on the GUI thread (safe from any thread).
 void PostToGuiThread(void (*fn)(void *), void *data);
 
@@ -223,6 +249,9 @@ void ConsoleSetSize(int height, int width);
 void ConsoleSetPosition(int top, int left);
 void ConsoleSetVisible(int visible);
 bool ConsoleVisible();
+// Whether the console shows line numbers; its line limit (0 = none).
+bool ConsoleLineNumbersShown();
+int ConsoleMaxLines();
 std::string ConsoleText(); // the whole text, for tests
 
 } // namespace tk
