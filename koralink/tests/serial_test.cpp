@@ -1,0 +1,379 @@
+// The serial side of the library against simulated sensors on pseudo-terminals.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "lab_fixture.h"
+#include "line.h"
+
+namespace {
+
+const char kLab[] = R"([sensor fast]
+Kind=USB
+Com=11
+Serial=4711
+Version=Sim T-100 v1.2
+Baud=115200
+
+[sensor slowrate]
+Kind=COM
+Com=12
+Serial=815
+Version=Sim P-7
+Baud=19200
+
+[sensor silent]
+Kind=USB
+Com=13
+Fault=silent
+
+[sensor noisy]
+Kind=USB
+Com=14
+Fault=noise
+
+[sensor slow]
+Kind=USB
+Com=15
+Fault=slow
+Delay=400
+
+[sensor nover]
+Kind=USB
+Com=17
+Serial=17
+Fault=no-version
+
+[sensor zero]
+Kind=USB
+Com=18
+Fault=serial-zero
+
+[sensor empty]
+Kind=USB
+Com=19
+Fault=empty-version
+
+[sensor long]
+Kind=USB
+Com=20
+Fault=long-version
+
+[sensor wrongnoise]
+Kind=COM
+Com=21
+Baud=9600
+WrongRate=noise
+
+[sensor badcrc]
+Kind=USB
+Com=22
+Fault=bad-crc
+)";
+
+class SerialLink : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { lab_ = StartLab(kLab).release(); }
+    static void TearDownTestSuite() {
+        KORALINK_init_rs232(nullptr, 0, 0, 0);
+        delete lab_;
+        lab_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(lab_, nullptr);
+        lab_->ApplyEnvironment();
+    }
+    static corvinsim::Lab *lab_;
+};
+corvinsim::Lab *SerialLink::lab_ = nullptr;
+
+int Serial(LinkContext *ctx) {
+    int value = -1;
+    EXPECT_EQ(KORALINK_get_ansframe_header(ctx, nullptr, &value, nullptr), 0);
+    return value;
+}
+
+} // namespace
+
+TEST_F(SerialLink, IdentifiesOnlyAtTheSensorsRate) {
+    Ctx ctx;
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, KORALINK_BAUD_115200, 2), 1) << ctx.error();
+    EXPECT_EQ(ctx.c.isOpen, 1);
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+    EXPECT_EQ(Serial(&ctx), 4711);
+
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, KORALINK_BAUD_19200, 2), 1) << ctx.error();
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER)
+        << "a sensor at 115200 must not be found at 19200";
+    EXPECT_EQ(ctx.error(), "COM11: no answer within 150 ms");
+    EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, nullptr, nullptr, nullptr), KORALINK_ERR_NO_FRAME)
+        << "a failed exchange left the previous answer readable as if it were new";
+}
+
+TEST_F(SerialLink, ReadSensorInfoFillsTheContextFields) {
+    Ctx ctx;
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 12, KORALINK_BAUD_19200, 1), 1) << ctx.error();
+    ASSERT_EQ(KORALINK_read_sensor_info(&ctx), 0) << ctx.error();
+    const unsigned char *raw = reinterpret_cast<const unsigned char *>(&ctx.c);
+    int32_t kind, serial, port, baud;
+    std::memcpy(&kind, raw + 8, 4);
+    std::memcpy(&serial, raw + 532, 4);
+    std::memcpy(&port, raw + 664, 4);
+    std::memcpy(&baud, raw + 668, 4);
+    EXPECT_EQ(kind, 0);
+    EXPECT_EQ(serial, 815);
+    EXPECT_STREQ(reinterpret_cast<const char *>(raw + 536), "Sim P-7");
+    EXPECT_EQ(port, 12);
+    EXPECT_EQ(baud, KORALINK_BAUD_19200);
+}
+
+TEST_F(SerialLink, ErrorTextsNameThePortAndTheCause) {
+    Ctx ctx;
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 77, 4, 2), 0);
+    EXPECT_EQ(ctx.error(), "COM77: no such port");
+    EXPECT_EQ(ctx.c.isOpen, 0);
+
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 9, 2), 0);
+    EXPECT_EQ(ctx.error(), "COM11: unknown baud code 9");
+
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 13, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER);
+    EXPECT_EQ(ctx.error(), "COM13: no answer within 150 ms");
+
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 22, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_CRC);
+    EXPECT_EQ(ctx.error(), "COM22: corrupted answer (CRC)");
+
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 99, 0, nullptr, 0), KORALINK_ERR_STATUS)
+        << "an answer with a failure status counted as a valid answer";
+    EXPECT_EQ(ctx.error(), "COM11: sensor refused command 99 (status 1: unknown command)");
+    int status = -1;
+    EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, nullptr, nullptr, &status), 0);
+    EXPECT_EQ(status, 1);
+
+    KORALINK_close(&ctx);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NOT_OPEN);
+    EXPECT_NE(ctx.error(), "") << "a failure without an error text";
+}
+
+TEST_F(SerialLink, HeldPortIsRefusedToAProbe) {
+    Ctx holder, probe;
+    ASSERT_EQ(KORALINK_init_rs232(&holder, 11, 4, 1), 1) << holder.error();
+    EXPECT_EQ(KORALINK_init_rs232(&probe, 11, 4, 2), 0)
+        << "a probe opened a port another connection holds";
+    EXPECT_EQ(probe.error(), "COM11: in use by another program");
+
+    // The end-of-search release frees probes but keeps the accepted line.
+    KORALINK_init_rs232(nullptr, 0, 0, 0);
+    EXPECT_EQ(KORALINK_exchange_frame(&holder, 5, 0, nullptr, 0), 0)
+        << "releasing the search's ports closed the accepted connection: " << holder.error();
+    KORALINK_close(&holder);
+    EXPECT_EQ(KORALINK_init_rs232(&probe, 11, 4, 2), 1) << "close did not release the lock";
+}
+
+TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
+    char dir[] = "/tmp/koralink-lock.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("KORALINK_LOCK_DIR", dir, 1);
+    std::string dev = lab_->DevicePath(11);
+    std::string name = dev.substr(5);
+    for (char &c : name)
+        if (c == '/')
+            c = '_';
+    std::string lock = std::string(dir) + "/LCK.." + name;
+
+    pid_t other = fork();
+    if (other == 0) {
+        pause();
+        _exit(0);
+    }
+    { std::ofstream(lock) << "      " << other << "\n"; }
+    Ctx ctx;
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a live lock file was ignored";
+    EXPECT_EQ(ctx.error(), "COM11: in use by another program");
+
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1)
+        << "a stale lock file blocked: " << ctx.error();
+    KORALINK_close(&ctx);
+
+    // The accepted connection leaves its own lock file while open.
+    unlink(lock.c_str());
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 1), 1);
+    EXPECT_EQ(access(lock.c_str(), F_OK), 0) << "no lock file for the accepted connection";
+    KORALINK_close(&ctx);
+    EXPECT_NE(access(lock.c_str(), F_OK), 0) << "lock file left behind after close";
+    unsetenv("KORALINK_LOCK_DIR");
+    rmdir(dir);
+}
+
+TEST_F(SerialLink, CloseIsHarmlessAndTheAnswerOutlivesIt) {
+    LinkContext zero;
+    std::memset(&zero, 0, sizeof zero);
+    EXPECT_EQ(KORALINK_close(&zero), 0);
+    EXPECT_EQ(KORALINK_close(&zero), 0);
+    LinkContext untouched;
+    std::memset(&untouched, 0, sizeof untouched);
+    EXPECT_EQ(std::memcmp(&zero, &untouched, sizeof zero), 0)
+        << "close wrote into a context it never opened";
+    EXPECT_EQ(KORALINK_close(nullptr), 0);
+
+    Ctx ctx;
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1);
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0);
+    KORALINK_close(&ctx);
+    KORALINK_close(&ctx);
+    EXPECT_EQ(ctx.c.isOpen, 0);
+    EXPECT_EQ(Serial(&ctx), 4711) << "the last answer must stay readable after close";
+}
+
+TEST_F(SerialLink, BackgroundExchangeHandlesAndWaits) {
+    Ctx ctx;
+    int handle = 0;
+    EXPECT_NE(KORALINK_thread_exchange_frame(&ctx, 5, 0, nullptr, 0, &handle), 0);
+    EXPECT_EQ(handle, 0) << "a handle for an exchange that never started";
+
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 12, KORALINK_BAUD_19200, 2), 1);
+    ASSERT_EQ(KORALINK_thread_exchange_frame(&ctx, 5, 0, nullptr, 0, &handle), 0);
+    EXPECT_NE(handle, 0);
+    int wrong = handle + 1000;
+    EXPECT_EQ(KORALINK_thread_wait_finish(&ctx, &wrong), KORALINK_ERR_ARGUMENT);
+    EXPECT_EQ(KORALINK_thread_wait_finish(&ctx, &handle), 0) << ctx.error();
+    EXPECT_EQ(Serial(&ctx), 815);
+
+    // Closing with an exchange still running must neither crash nor leak.
+    ASSERT_EQ(KORALINK_thread_exchange_frame(&ctx, 5, 0, nullptr, 0, &handle), 0);
+    KORALINK_close(&ctx);
+}
+
+TEST_F(SerialLink, FaultySensors) {
+    Ctx ctx;
+    // noise
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 14, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
+    EXPECT_EQ(ctx.error(), "COM14: unreadable answer within 150 ms (noise; wrong baud rate?)");
+    // noise at a wrong rate only
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 21, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 21, 0, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+    // slow: too slow for a probe, in time for the accepted connection
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 15, 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER);
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 15, 4, 1), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+    // LINE OK but no version
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 17, 4, 2), 1);
+    EXPECT_EQ(KORALINK_read_sensor_info(&ctx), KORALINK_ERR_NO_ANSWER);
+    EXPECT_EQ(ctx.c.sensorSerial, 17) << "the serial number of the LINE OK answer was lost";
+    EXPECT_EQ(ctx.error(), "COM17: no answer within 150 ms");
+    // serial number 0
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 18, 4, 2), 1);
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0);
+    EXPECT_EQ(Serial(&ctx), 0);
+    // empty version
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 19, 4, 2), 1);
+    ASSERT_EQ(KORALINK_read_sensor_info(&ctx), 0) << ctx.error();
+    EXPECT_STREQ(ctx.c.sensorType, "");
+    // long version: cut to the caller's buffer, terminated when there is room
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 20, 4, 2), 1);
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 7, 0, nullptr, 0), 0);
+    char text[256];
+    int length = 0;
+    std::memset(text, 'x', sizeof text);
+    ASSERT_EQ(KORALINK_get_ansframe_data(&ctx, text, 255, &length), 0);
+    EXPECT_GT(length, 71);
+    EXPECT_EQ(text[length], '\0');
+    char small[16];
+    std::memset(small, 'x', sizeof small);
+    ASSERT_EQ(KORALINK_get_ansframe_data(&ctx, small, 8, &length), 0);
+    EXPECT_EQ(length, 8);
+    EXPECT_EQ(small[8], 'x') << "wrote past the buffer size the caller gave";
+}
+
+TEST(SerialLinkAlone, VanishingPortAndRateChange) {
+    auto lab = StartLab(R"([sensor gone]
+Kind=USB
+Com=30
+Fault=vanish
+
+[sensor shifter]
+Kind=COM
+Com=31
+Serial=31
+Baud=9600
+)");
+    ASSERT_TRUE(lab);
+    Ctx ctx;
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 30, 4, 2), 1);
+    EXPECT_NE(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0);
+    EXPECT_NE(ctx.error(), "");
+    KORALINK_close(&ctx);
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 30, 4, 2), 0);
+    EXPECT_EQ(ctx.error(), "COM30: no such port") << "a vanished adapter must read as gone";
+
+    // 190: the sensor answers at the old rate, then both sides change over.
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 31, KORALINK_BAUD_9600, 1), 1);
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 190, KORALINK_BAUD_115200, nullptr, 0), 0)
+        << ctx.error();
+    ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0)
+        << "after 190 the port did not follow the sensor: " << ctx.error();
+    ASSERT_EQ(KORALINK_read_sensor_info(&ctx), 0);
+    EXPECT_EQ(ctx.c.line.baudCode, KORALINK_BAUD_115200);
+    KORALINK_close(&ctx);
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 31, KORALINK_BAUD_9600, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER)
+        << "the sensor did not really change its rate";
+    ASSERT_EQ(KORALINK_init_rs232(&ctx, 31, KORALINK_BAUD_115200, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 190, 8, nullptr, 0), KORALINK_ERR_ARGUMENT);
+}
+
+TEST(SerialLinkAlone, ThirtyTwoParallelProbes) {
+    std::string text;
+    for (int i = 0; i < 32; ++i) {
+        text += "[sensor s" + std::to_string(i) + "]\nKind=USB\nCom=" + std::to_string(40 + i) +
+                "\nSerial=" + std::to_string(1000 + i) + "\n";
+        // every fourth port is silent: its timeout must not delay the others
+        if (i % 4 == 3)
+            text += "Fault=silent\n";
+    }
+    auto lab = StartLab(text);
+    ASSERT_TRUE(lab);
+    std::vector<Ctx> ctx(32);
+    std::vector<int> handles(32, 0);
+    for (int i = 0; i < 32; ++i) {
+        ASSERT_EQ(KORALINK_init_rs232(&ctx[i], 40 + i, 4, 2), 1) << ctx[i].error();
+        ASSERT_EQ(KORALINK_thread_exchange_frame(&ctx[i], 5, 0, nullptr, 0, &handles[i]), 0);
+        ASSERT_NE(handles[i], 0);
+    }
+    for (int i = 0; i < 32; ++i) {
+        int r = KORALINK_thread_wait_finish(&ctx[i], &handles[i]);
+        if (i % 4 == 3) {
+            EXPECT_EQ(r, KORALINK_ERR_NO_ANSWER) << i;
+        } else {
+            ASSERT_EQ(r, 0) << "port " << i << ": " << ctx[i].error();
+            EXPECT_EQ(Serial(&ctx[i]), 1000 + i) << "answers were mixed up between lines";
+        }
+        KORALINK_close(&ctx[i]);
+    }
+    KORALINK_init_rs232(nullptr, 0, 0, 0);
+}
+
+TEST(SerialLinkAlone, DeviceSeamOpensByPath) {
+    auto lab = StartLab("[sensor p]\nKind=USB\nCom=50\nSerial=5\n");
+    ASSERT_TRUE(lab);
+    Ctx ctx;
+    EXPECT_EQ(koralink::OpenSerialLine(&ctx, 50, "/nonexistent/tty", 4, 2), 0);
+    EXPECT_EQ(ctx.error(), "COM50: no such port");
+    EXPECT_EQ(koralink::OpenSerialLine(&ctx, 50, "/dev/null", 4, 2), 0);
+    EXPECT_EQ(ctx.error(), "COM50: /dev/null is not a serial port");
+    ASSERT_EQ(koralink::OpenSerialLine(&ctx, 50, lab->DevicePath(50), 4, 2), 1);
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+}

@@ -1,0 +1,16 @@
+// Registration point of the device kinds a lab file may name with Kind=.
+// A new kind adds one row here and its factory in a file of its own.
+#include "sensors.h"
+
+namespace corvinsim {
+
+const std::vector<DeviceKind> &DeviceKinds() {
+    static const std::vector<DeviceKind> kinds = {
+        {"USB", MakeUsbSensor},
+        {"COM", MakeComSensor},
+        {"TCP", MakeTcpSensor},
+    };
+    return kinds;
+}
+
+} // namespace corvinsim

@@ -1,0 +1,131 @@
+// corvin-sim --lab FILE [--portmap-out PATH] -- COMMAND ARGS...
+//
+// Builds the lab, runs the command inside it and tears everything down
+// again, whatever way the command ends. Exit code: the command's, or 128 +
+// signal number when a signal ended it.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "corvinsim/lab.h"
+
+namespace {
+
+volatile sig_atomic_t g_childGroup = 0;
+
+void Forward(int sig) {
+    if (g_childGroup > 0)
+        kill(-g_childGroup, sig);
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: corvin-sim --lab FILE [--portmap-out PATH] -- COMMAND [ARGS...]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::string labPath, portMapOut;
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--lab" && i + 1 < argc)
+            labPath = argv[++i];
+        else if (arg == "--portmap-out" && i + 1 < argc)
+            portMapOut = argv[++i];
+        else if (arg == "--") {
+            ++i;
+            break;
+        } else
+            return Usage();
+    }
+    if (labPath.empty() || i >= argc)
+        return Usage();
+
+    std::ifstream in(labPath, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "corvin-sim: cannot read %s\n", labPath.c_str());
+        return 2;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+
+    // Signals that would end us are forwarded to the command instead, so
+    // that the lab is always taken down after it.
+    struct sigaction sa {};
+    sa.sa_handler = Forward;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(sig, &sa, nullptr);
+
+    std::string error;
+    std::unique_ptr<corvinsim::Lab> lab = corvinsim::Lab::Start(text.str(), portMapOut, &error);
+    if (!lab) {
+        std::fprintf(stderr, "corvin-sim: %s\n", error.c_str());
+        return 2;
+    }
+    for (const auto &port : lab->Ports())
+        std::fprintf(stderr, "corvin-sim: COM%d %s on %s\n", port.comNumber, port.type.c_str(),
+                     port.path.c_str());
+
+    const bool terminal = isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+    pid_t parent = getpid();
+    pid_t child = fork();
+    if (child < 0) {
+        std::fprintf(stderr, "corvin-sim: fork: %s\n", std::strerror(errno));
+        return 2;
+    }
+    if (child == 0) {
+        // Own process group, so that teardown reaches whatever the command
+        // starts in turn; and gone with us should we be killed outright.
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        if (terminal) {
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(STDIN_FILENO, getpgrp());
+        }
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTTOU})
+            signal(sig, SIG_DFL);
+        for (const auto &[name, value] : lab->Environment())
+            setenv(name.c_str(), value.c_str(), 1);
+        execvp(argv[i], argv + i);
+        std::fprintf(stderr, "corvin-sim: cannot run %s: %s\n", argv[i], std::strerror(errno));
+        _exit(127);
+    }
+    setpgid(child, child); // both sides, so that no signal can come before it
+    g_childGroup = child;
+
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    // Leave nothing behind: whatever the command left running in its group.
+    if (kill(-child, 0) == 0) {
+        kill(-child, SIGTERM);
+        for (int t = 0; t < 20 && kill(-child, 0) == 0; ++t)
+            usleep(50000);
+        kill(-child, SIGKILL);
+    }
+    g_childGroup = 0;
+    if (terminal) {
+        signal(SIGTTOU, SIG_IGN);
+        tcsetpgrp(STDIN_FILENO, getpgrp());
+    }
+    lab.reset();
+
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return 1;
+}
