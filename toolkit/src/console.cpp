@@ -1,6 +1,7 @@
 // The debug console: a plain text window the search log is written to.
 #include <QApplication>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -114,6 +115,13 @@ struct ConsoleState {
     int maxLines = 0;
 };
 
+// The offscreen platform cannot stack windows and complains on every try.
+void BringToFront(QWidget *w) {
+    w->show();
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen") && !w->isActiveWindow())
+        w->raise();
+}
+
 ConsoleState &C() {
     static ConsoleState s;
     return s;
@@ -147,10 +155,7 @@ void ConsolePrint(const char *text) {
     cursor.insertText(QString::fromUtf8(text));
     if (atBottom)
         sb->setValue(sb->maximum());
-    if (C().bringToFront) {
-        v->show();
-        v->raise();
-    }
+    if (C().bringToFront) BringToFront(v);
 }
 
 void ConsolePrintf(const char *format, ...) {
@@ -197,12 +202,10 @@ void ConsoleSetVisible(int visible) {
     ConsoleView *v = View();
     if (!v)
         return;
-    if (visible) {
-        v->show();
-        v->raise();
-    } else {
+    if (visible)
+        BringToFront(v);
+    else
         v->hide();
-    }
 }
 
 bool ConsoleVisible() {

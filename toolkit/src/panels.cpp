@@ -573,8 +573,10 @@ int DisplayPanel(int panel) {
     if (!p || !p->top)
         return UIE_BAD_PANEL;
     p->top->show();
-    p->top->raise();
-    p->top->activateWindow();
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+        p->top->raise();
+        p->top->activateWindow();
+    }
     return 0;
 }
 
