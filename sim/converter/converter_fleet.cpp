@@ -24,7 +24,7 @@ bool LoopbackText(const std::string &ip, in_addr *out) {
     return inet_pton(AF_INET, ip.c_str(), out) == 1 && (ntohl(out->s_addr) >> 24) == 127;
 }
 
-int BindUdp(const in_addr &ip, uint16_t port, std::string *why) {
+int BindUdp(const in_addr &ip, uint16_t port, bool shared, std::string *why) {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         *why = std::string("socket: ") + std::strerror(errno);
@@ -32,6 +32,8 @@ int BindUdp(const in_addr &ip, uint16_t port, std::string *why) {
     }
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (shared)
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr = ip;
@@ -103,7 +105,7 @@ bool ConverterFleet::Start(std::string *why) {
         *why = "the converter fleet replies to loopback addresses only";
         return false;
     }
-    impl_->udp = BindUdp(bindIp, options_.port, why);
+    impl_->udp = BindUdp(bindIp, options_.port, false, why);
     if (impl_->udp < 0)
         return false;
     sockaddr_in a{};
@@ -111,13 +113,15 @@ bool ConverterFleet::Start(std::string *why) {
     getsockname(impl_->udp, reinterpret_cast<sockaddr *>(&a), &len);
     port_ = ntohs(a.sin_port);
     // A socket bound to a unicast address does not see broadcasts: listen on
-    // the broadcast address too, on the same port.
+    // the broadcast address too, on the same port. That socket is shared, so
+    // several fleets (one per module address) all hear one broadcast; only
+    // broadcasts arrive there, so no unicast goes astray.
     if (!options_.broadcastIp.empty()) {
         if (!LoopbackText(options_.broadcastIp, &bcastIp)) {
             *why = "the converter fleet listens on loopback addresses only";
             return false;
         }
-        impl_->bcast = BindUdp(bcastIp, port_, why);
+        impl_->bcast = BindUdp(bcastIp, port_, true, why);
         if (impl_->bcast < 0)
             return false;
     }
