@@ -9,9 +9,11 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "corvinsim/lab.h"
 
@@ -22,6 +24,17 @@ volatile sig_atomic_t g_childGroup = 0;
 void Forward(int sig) {
     if (g_childGroup > 0)
         kill(-g_childGroup, sig);
+}
+
+// Our direct children, including orphans of the command reparented to us.
+std::vector<pid_t> Children() {
+    std::vector<pid_t> pids;
+    std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
+    std::ifstream in(path);
+    long pid = 0;
+    while (in >> pid)
+        pids.push_back(static_cast<pid_t>(pid));
+    return pids;
 }
 
 int Usage() {
@@ -76,7 +89,27 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvin-sim: COM%d %s on %s\n", port.comNumber, port.type.c_str(),
                      port.path.c_str());
 
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     const bool terminal = isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+    // The child environment is built before fork(): the lab's threads may
+    // hold the allocator's lock at that moment, so the child must not allocate.
+    std::vector<std::string> envText;
+    for (const auto &[name, value] : lab->Environment())
+        envText.push_back(name + "=" + value);
+    for (char **e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const auto &kv : lab->Environment())
+            replaced = replaced || kv.first == name;
+        if (!replaced)
+            envText.push_back(entry);
+    }
+    std::vector<char *> envp;
+    for (std::string &e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     pid_t parent = getpid();
     pid_t child = fork();
     if (child < 0) {
@@ -96,10 +129,10 @@ int main(int argc, char **argv) {
         }
         for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTTOU})
             signal(sig, SIG_DFL);
-        for (const auto &[name, value] : lab->Environment())
-            setenv(name.c_str(), value.c_str(), 1);
-        execvp(argv[i], argv + i);
-        std::fprintf(stderr, "corvin-sim: cannot run %s: %s\n", argv[i], std::strerror(errno));
+        execvpe(argv[i], argv + i, envp.data());
+        const char msg[] = "corvin-sim: cannot run the command\n";
+        if (write(STDERR_FILENO, msg, sizeof msg - 1) < 0) {
+        }
         _exit(127);
     }
     setpgid(child, child); // both sides, so that no signal can come before it
@@ -109,12 +142,22 @@ int main(int argc, char **argv) {
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 
-    // Leave nothing behind: whatever the command left running in its group.
-    if (kill(-child, 0) == 0) {
-        kill(-child, SIGTERM);
-        for (int t = 0; t < 20 && kill(-child, 0) == 0; ++t)
-            usleep(50000);
-        kill(-child, SIGKILL);
+    // Leave nothing behind: whatever the command left running, in its group
+    // or orphaned to us (we are their subreaper), gets SIGTERM, then SIGKILL.
+    kill(-child, SIGTERM);
+    for (int t = 0; t < 40; ++t) {
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+        std::vector<pid_t> left = Children();
+        if (left.empty() && kill(-child, 0) != 0)
+            break;
+        for (pid_t pid : left)
+            kill(pid, t < 20 ? SIGTERM : SIGKILL);
+        if (t == 20)
+            kill(-child, SIGKILL);
+        usleep(50000);
+    }
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
     }
     g_childGroup = 0;
     if (terminal) {
