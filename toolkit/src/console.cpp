@@ -155,7 +155,8 @@ void ConsolePrint(const char *text) {
     cursor.insertText(QString::fromUtf8(text));
     if (atBottom)
         sb->setValue(sb->maximum());
-    if (C().bringToFront) BringToFront(v);
+    if (C().bringToFront)
+        BringToFront(v);
 }
 
 void ConsolePrintf(const char *format, ...) {

@@ -662,6 +662,22 @@ int SetPanelAttribute(int panel, int attr, int value) {
     case ATTR_DIMMED:
         p->top->setEnabled(value == 0);
         return 0;
+    case ATTR_TOP:
+        p->top->move(p->top->x(), value);
+        return 0;
+    case ATTR_LEFT:
+        p->top->move(value, p->top->y());
+        return 0;
+    case ATTR_HEIGHT:
+        if (value <= 0)
+            return UIE_BAD_VALUE;
+        p->top->setFixedSize(p->top->width(), value);
+        return 0;
+    case ATTR_WIDTH:
+        if (value <= 0)
+            return UIE_BAD_VALUE;
+        p->top->setFixedSize(value, p->top->height());
+        return 0;
     default:
         return UIE_BAD_ATTRIBUTE;
     }
@@ -721,6 +737,18 @@ int GetPanelAttribute(int panel, int attr, int *value) {
     }
     case ATTR_PANEL_FIRST_CTRL:
         *value = p->controls.empty() ? 0 : p->controls.front().id;
+        return 0;
+    case ATTR_TOP:
+        *value = p->top->y();
+        return 0;
+    case ATTR_LEFT:
+        *value = p->top->x();
+        return 0;
+    case ATTR_HEIGHT:
+        *value = p->top->height();
+        return 0;
+    case ATTR_WIDTH:
+        *value = p->top->width();
         return 0;
     case ATTR_CONSTANT_NAME_LENGTH:
         *value = static_cast<int>(p->name.size());
@@ -827,6 +855,24 @@ int SetCommonInt(Control &c, int attr, int value) {
         c.italic = value != 0;
         ApplyPalette(c);
         return 0;
+    case ATTR_TOP:
+    case ATTR_LEFT:
+    case ATTR_HEIGHT:
+    case ATTR_WIDTH: {
+        QRect g = c.widget->geometry();
+        if (attr == ATTR_TOP)
+            g.moveTop(value);
+        if (attr == ATTR_LEFT)
+            g.moveLeft(value);
+        if ((attr == ATTR_HEIGHT || attr == ATTR_WIDTH) && value < 0)
+            return UIE_BAD_VALUE;
+        if (attr == ATTR_HEIGHT)
+            g.setHeight(value);
+        if (attr == ATTR_WIDTH)
+            g.setWidth(value);
+        c.widget->setGeometry(g);
+        return 0;
+    }
     case ATTR_DATA_TYPE:
         if (c.style == CTRL_PROGRESS_SLIDE || c.style == CTRL_NUMERIC) {
             if (value != 1 && value != 4)
@@ -953,6 +999,18 @@ int GetCtrlAttribute(int panel, int control, int attr, int *value) {
         return 0;
     case ATTR_CTRL_MODE:
         *value = c->mode;
+        return 0;
+    case ATTR_TOP:
+        *value = c->widget->y();
+        return 0;
+    case ATTR_LEFT:
+        *value = c->widget->x();
+        return 0;
+    case ATTR_HEIGHT:
+        *value = c->widget->height();
+        return 0;
+    case ATTR_WIDTH:
+        *value = c->widget->width();
         return 0;
     case ATTR_DATA_TYPE:
         *value = c->dataType;

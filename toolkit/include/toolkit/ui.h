@@ -80,6 +80,10 @@ int GetPanelMenuBar(int panel); // menu-bar handle > 0, or 0 when none
 enum Attr {
     ATTR_CONSTANT_NAME = 501,
     ATTR_CONSTANT_NAME_LENGTH = 502,
+    ATTR_TOP = 510, // panel: window position on the screen; control: within its panel
+    ATTR_LEFT = 520,
+    ATTR_HEIGHT = 540,
+    ATTR_WIDTH = 550,
     ATTR_TITLE = 573,
     ATTR_PANEL_PARENT = 606,
     ATTR_PANEL_FIRST_CHILD = 608,
