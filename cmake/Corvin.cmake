@@ -28,9 +28,14 @@ function(corvin_add_gtest name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
+    # gtest_discover_tests hands PROPERTIES on as a flat list, so an
+    # ENVIRONMENT of several entries arrives cut to its first one. Run the
+    # test (and its discovery) through "cmake -E env" instead.
+    set(launcher ${CMAKE_COMMAND} -E env ${CORVIN_TEST_ENV} ${T_ENV})
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${CORVIN_TEST_ENV};${T_ENV}" TIMEOUT ${T_TIMEOUT})
+        PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # corvin_add_fuzzer(name SOURCES a.cpp LIBS lib1 [CORPUS dir])
