@@ -333,6 +333,7 @@ void ConverterFleet::Loop() {
                 }
                 const ConverterModule &m = *modules_[c.module];
                 const SimSensor &sensor = m.config().sensor;
+                const SensorBridge &bridge = m.config().bridge;
                 static const int kRates[] = {300,   600,   1200,   1800,   2400,
                                              4800,  9600,  14400,  19200,  28800,
                                              38400, 57600, 115200, 230400, 460800};
@@ -345,7 +346,18 @@ void ConverterFleet::Loop() {
                     bool got = false;
                     used += c.decoder.Feed(buf.data() + used, static_cast<size_t>(n) - used, &req,
                                            &got);
-                    if (!got || req.kind != koralink::FrameKind::Request || !answers)
+                    if (!got || req.kind != koralink::FrameKind::Request)
+                        continue;
+                    if (bridge) {
+                        std::vector<uint8_t> bytes = bridge(req, rate);
+                        if (!bytes.empty() && write(c.fd, bytes.data(), bytes.size()) < 0) {
+                            close(c.fd);
+                            c.fd = -1;
+                            break;
+                        }
+                        continue;
+                    }
+                    if (!answers)
                         continue;
                     koralink::Frame ans;
                     ans.kind = koralink::FrameKind::Answer;

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "frame.h"
+
 namespace sim {
 
 using ConverterMac = std::array<uint8_t, 6>;
@@ -50,6 +52,12 @@ struct SimSensor {
     int baud = 0; // answers only while the module's serial rate is this; 0 = any
 };
 
+// Bytes a sensor sends back for one request frame while the module's serial
+// side runs at serialRate baud; empty = it keeps quiet. Lets the lab put its
+// own sensor model behind a converter.
+using SensorBridge =
+    std::function<std::vector<uint8_t>(const koralink::Frame &request, int serialRate)>;
+
 struct ConverterConfig {
     ConverterMac mac{0x00, 0x08, 0xDC, 0x00, 0x00, 0x01};
     std::string model = "WIZ750SR";
@@ -58,6 +66,7 @@ struct ConverterConfig {
     int bootMs = 300;       // silent time after RT / FR
     ConverterFaults faults;
     SimSensor sensor;
+    SensorBridge bridge; // replaces sensor when set
 };
 
 class ConverterModule {

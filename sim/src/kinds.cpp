@@ -4,11 +4,16 @@
 
 namespace corvinsim {
 
+// sim/converter/converter_kind.cpp
+std::unique_ptr<Device> MakeConverterModule(const SectionView &section, LabBuilder &lab,
+                                            std::string *error);
+
 const std::vector<DeviceKind> &DeviceKinds() {
     static const std::vector<DeviceKind> kinds = {
         {"USB", MakeUsbSensor},
         {"COM", MakeComSensor},
         {"TCP", MakeTcpSensor},
+        {"Converter", MakeConverterModule},
     };
     return kinds;
 }
