@@ -97,6 +97,9 @@ int ProgramDirectory(char *buffer, size_t size);
 // ~/.config/Corvintracer), created when needed. 0, or -1 when neither can
 // be had.
 int ProgramDataDirectory(char *buffer, size_t size);
+// ProgramDataDirectory()/comm_settings: the history file used when the
+// settings file did not load. 0, or -1 when it cannot be had or does not fit.
+int FallbackHistoryPath(char *buffer, size_t size);
 // Tests point the program's directory somewhere else; null restores
 // /proc/self/exe.
 void SetProgramDirectoryOverride(const char *directory);

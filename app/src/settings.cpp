@@ -138,6 +138,13 @@ int ProgramDataDirectory(char *buffer, size_t size) {
     return CopyOut(dir, buffer, size);
 }
 
+int FallbackHistoryPath(char *buffer, size_t size) {
+    char dir[4096];
+    if (ProgramDataDirectory(dir, sizeof dir) != 0)
+        return -1;
+    return CopyOut(std::string(dir) + "/comm_settings", buffer, size);
+}
+
 void LocalizeMainPanels(const char *path) {
     if (path != nullptr)
         g_languageFiles.emplace_back(path);

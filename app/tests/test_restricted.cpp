@@ -99,6 +99,9 @@ TEST(RestrictedLocations, InstalledProgramKeepsItsFilesInTheUserConfigDirectory)
         CHILD_CHECK(ProgramDataDirectory(data, sizeof data) == 0, 2);
         CHILD_CHECK(std::string(data) == xdg + "/Corvintracer", 3);
         CHILD_CHECK(std::filesystem::is_directory(data), 4);
+        char history[kSettingsPathSize];
+        CHILD_CHECK(FallbackHistoryPath(history, sizeof history) == 0, 7);
+        CHILD_CHECK(std::string(history) == xdg + "/Corvintracer/comm_settings", 8);
 
         // Without XDG_CONFIG_HOME (or with a relative one) the home's .config.
         setenv("XDG_CONFIG_HOME", "relative/dir", 1);

@@ -189,3 +189,9 @@ TEST(ProgramDirectory, IsTheExecutablesDirectory) {
     EXPECT_EQ(ProgramDirectory(tiny, sizeof tiny), -1) << "a directory that does not fit is "
                                                           "refused, not cut";
 }
+
+TEST_F(CommandLine, WritableProgramDirectoryHoldsTheFallbackHistoryFile) {
+    char history[kSettingsPathSize];
+    ASSERT_EQ(FallbackHistoryPath(history, sizeof history), 0);
+    EXPECT_EQ(std::string(history), dir / "comm_settings");
+}
