@@ -88,6 +88,9 @@ int main(int argc, char **argv) {
     for (const auto &port : lab->Ports())
         std::fprintf(stderr, "corvin-sim: COM%d %s on %s\n", port.comNumber, port.type.c_str(),
                      port.path.c_str());
+    for (const auto &[device, endpoint] : lab->Endpoints())
+        std::fprintf(stderr, "corvin-sim: [%s] on %s:%d\n", device.c_str(), endpoint.first.c_str(),
+                     endpoint.second);
 
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     const bool terminal = isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();

@@ -108,6 +108,10 @@ class Lab {
     // TCP endpoint of a device by section name ("sensor tcp1"); port 0 when unknown.
     int TcpPort(const std::string &device) const;
     std::string TcpHost(const std::string &device) const;
+    // Every TCP endpoint: device section name -> (host, port).
+    const std::map<std::string, std::pair<std::string, int>> &Endpoints() const {
+        return endpoints_;
+    }
 
   private:
     Lab() = default;
