@@ -95,6 +95,11 @@ void AssignUsbComNumbers(std::vector<PortInfo> &ports, const std::vector<std::st
 // a UTF-8 sequence, so that the port designation always stays visible.
 std::string MakePortName(const std::string &label, int comNumber, size_t maxBytes = 0);
 
+// A port's name cut to fit a terminated buffer of maxBytes: a name ending
+// in its " (COM<n>)" designation keeps the designation whole and loses
+// characters before it; any other name is cut UTF-8-safely at the end.
+std::string FitPortName(const std::string &name, int comNumber, size_t maxBytes);
+
 // Generic labels and type texts.
 const char *DefaultPortLabel(int type);    // "USB Serial Port" / "Communications Port"
 const char *DefaultPortTypeText(int type); // "USB serial adapter" / "Serial port"

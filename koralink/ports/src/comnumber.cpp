@@ -97,6 +97,21 @@ std::string MakePortName(const std::string &label, int comNumber, size_t maxByte
     return label.substr(0, keep) + suffix;
 }
 
+std::string FitPortName(const std::string &name, int comNumber, size_t maxBytes) {
+    if (maxBytes == 0) {
+        return std::string();
+    }
+    if (name.size() < maxBytes) {
+        return name;
+    }
+    std::string suffix = " (COM" + std::to_string(comNumber) + ")";
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        return MakePortName(name.substr(0, name.size() - suffix.size()), comNumber, maxBytes);
+    }
+    return name.substr(0, Utf8SafePrefix(name.data(), name.size(), maxBytes - 1));
+}
+
 const char *DefaultPortLabel(int type) {
     return type == PORT_TYPE_USB ? "USB Serial Port" : "Communications Port";
 }

@@ -102,6 +102,18 @@ TEST(PortNames, DesignationAlwaysFitsAndUtf8IsNotCut) {
     EXPECT_EQ(koralink::MakePortName("Whatever", 200, 1), "");
 }
 
+TEST(PortNames, FittingAFixedFieldKeepsTheDesignation) {
+    // ConnectionRecord.name holds 31 bytes.
+    EXPECT_EQ(koralink::FitPortName("CP2102 USB to UART Bridge Controller (COM127)", 127, 32),
+              "CP2102 USB to UART Bri (COM127)");
+    EXPECT_EQ(koralink::FitPortName("Pico (COM173)", 173, 32), "Pico (COM173)");
+    EXPECT_EQ(koralink::FitPortName("A port-map name that is far too long for it", 5, 16),
+              "A port-map name");
+    EXPECT_EQ(koralink::FitPortName("Long name ending in another (COM9)", 5, 16), "Long name endin")
+        << "only the port's own designation is kept whole";
+    EXPECT_EQ(koralink::FitPortName("x", 1, 0), "");
+}
+
 TEST(PortNames, SectionNames) {
     EXPECT_EQ(koralink::ParseComSectionName("COM1"), 1);
     EXPECT_EQ(koralink::ParseComSectionName("com255"), 255);
