@@ -26,7 +26,8 @@ int SearchPorts(ListType *list, int wantedType) {
         std::memset(&record, 0, sizeof record);
         record.type = wantedType;
         record.comNumber = port.comNumber;
-        CopyText(record.name, port.name.c_str());
+        CopyText(record.name,
+                 FitPortName(port.name, port.comNumber, sizeof record.name).c_str());
         CopyText(record.typeText, port.typeText.c_str());
         if (ListInsertItem(*list, &record, LIST_END) != 0)
             return -2;
