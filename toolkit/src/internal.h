@@ -3,6 +3,7 @@
 #ifndef TOOLKIT_INTERNAL_H
 #define TOOLKIT_INTERNAL_H
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -88,6 +89,8 @@ MenuBarRec *FindMenuBar(int handle);
 int FireCtrl(int panel, int control, int event, int eventData1, int eventData2);
 int FirePanel(int panel, int event);
 void FireMenu(int menuBar, int item);
+// Runs fn from the event loop once no callback is running.
+void DeferUserEvent(std::function<void()> fn);
 
 std::string Utf8(const QString &s);
 QString QStr(const char *s);

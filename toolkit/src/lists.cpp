@@ -106,7 +106,7 @@ void ConnectTree(QTreeWidget *tree, int panel, int control) {
                          int index = IndexOf(tree, item);
                          // Deferred: the callback typically deletes every item,
                          // including the one the view is still handling.
-                         QTimer::singleShot(0, qApp, [panel, control, index] {
+                         DeferUserEvent([panel, control, index] {
                              if (FindControl(panel, control))
                                  FireCtrl(panel, control, EVENT_LEFT_DOUBLE_CLICK, index, 0);
                          });

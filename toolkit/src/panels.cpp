@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "internal.h"
@@ -58,7 +59,7 @@ class CloseFilter : public QObject {
             ev->ignore();
             int panel = panel_;
             // Deferred: the callback may discard this very window.
-            QTimer::singleShot(0, qApp, [panel] {
+            DeferUserEvent([panel] {
                 if (FindPanel(panel))
                     FirePanel(panel, EVENT_CLOSE);
             });
@@ -109,6 +110,17 @@ int StdStyleOf(QWidget *w) {
 }
 
 } // namespace
+
+void DeferUserEvent(std::function<void()> fn) {
+    // A close request can arrive while a callback waits in ProcessDrawEvents
+    // (a search). Like user input, it waits until that callback has returned.
+    QTimer::singleShot(S().callbackDepth > 0 ? 20 : 0, qApp, [fn = std::move(fn)]() mutable {
+        if (S().callbackDepth > 0)
+            DeferUserEvent(std::move(fn));
+        else
+            fn();
+    });
+}
 
 std::string Utf8(const QString &s) {
     return s.toUtf8().toStdString();

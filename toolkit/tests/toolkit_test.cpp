@@ -10,8 +10,10 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../src/internal.h"
@@ -173,6 +175,37 @@ TEST_F(Toolkit, WindowCloseGoesToThePanelCallbackAndKeepsTheWindow) {
     ASSERT_EQ(HidePanel(panel_), 0);
     ASSERT_EQ(GetPanelAttribute(panel_, ATTR_VISIBLE, &visible), 0);
     EXPECT_EQ(visible, 0);
+}
+
+TEST_F(Toolkit, CloseDuringALongCallbackWaitsUntilTheCallbackReturns) {
+    // As in a search: a callback keeps the window painting with
+    // ProcessDrawEvents while the user asks to close it.
+    static int panel = 0;
+    static size_t eventsInside = 99;
+    panel = panel_;
+    InstallCtrlCallback(
+        panel_, PICT_GO,
+        [](int, int, int, void *, int, int) {
+            detail::FindPanel(panel)->top->close();
+            for (int i = 0; i < 20; ++i) {
+                ProcessDrawEvents();
+                ProcessSystemEvents();
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
+            eventsInside = g_panelEvents.size();
+            return 0;
+        },
+        nullptr);
+    DisplayPanel(panel_);
+    Widget<QPushButton>(PICT_GO)->click();
+    EXPECT_EQ(eventsInside, 0u) << "the close request was handled in the middle of a callback";
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (g_panelEvents.empty() && std::chrono::steady_clock::now() < deadline) {
+        ProcessSystemEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(g_panelEvents.size(), 1u) << "the close request was lost";
+    EXPECT_EQ(g_panelEvents[0], EVENT_CLOSE);
 }
 
 TEST_F(Toolkit, DiscardSendsDiscardEventsAndFreesUserData) {

@@ -196,8 +196,9 @@ int GetTreeItemParent(int panel, int control, int index, int *parent); // -1: to
 int GetActiveTreeItem(int panel, int control, int *index);             // -1: none
 int SetActiveTreeItem(int panel, int control, int index);
 int GetTreeItemChildren(int panel, int control, int index, std::vector<int> *children);
-// Value stored with an item (InsertListItem on a tree); trees also answer
-// GetNumListItems and GetLabelFromIndex by display index.
+// The list calls above work on trees too, by display index: InsertListItem
+// adds a top-level item with a value, GetNumListItems counts all levels,
+// DeleteListItem removes items with their subtrees.
 
 // ---- menus -------------------------------------------------------------------
 
@@ -216,7 +217,10 @@ std::vector<int> MenuItems(int menuBar, int menu);
 int RunUserInterface();
 void QuitUserInterface(int code);
 void ProcessSystemEvents();
-void ProcessDrawEvents(); // repaints only; no user input is dispatched
+// Repaints and runs work posted with PostToGuiThread; no user input is
+// dispatched. Window-close requests and tree double clicks wait until the
+// running callback has returned.
+void ProcessDrawEvents();
 
 // Modal pop-up. In tests (SetPopupCapture(true)) nothing is shown: the
 // pop-up is recorded and returns at once.
