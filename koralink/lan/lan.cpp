@@ -209,6 +209,7 @@ int WriteDevice(ConnectionRecord *r, const Mac &mac, const LanConfig &cfg) {
 } // namespace
 
 int SearchLan(ListType *list) {
+    g_error.clear();
     if (!list || !*list || ListItemSize(*list) != sizeof(ConnectionRecord))
         return Fail(-2, "no list for the converters found");
     LanConfig cfg;
@@ -271,6 +272,7 @@ int SearchLan(ListType *list) {
 }
 
 int AccessLanDevice(ConnectionRecord *record, int mode) {
+    g_error.clear();
     if (!record)
         return Fail(-1, "no converter record");
     if (mode != 1 && mode != 2)
