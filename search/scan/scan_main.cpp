@@ -1,0 +1,77 @@
+// corvintracer-scan: the program's search without a window, for scripts,
+// lab automation and machines without a display. It runs the same engine on
+// a tree object that has no control and prints what the tree would show.
+#include <cstdio>
+#include <cstring>
+
+#include "connection_panels.h"
+#include "connection_tree.h"
+#include "scan_report.h"
+#include "search_engine.h"
+#include "shell.h"
+
+namespace {
+
+const char kUsage[] = "Usage: corvintracer-scan [--json] [--skip-baud] [--log] [--help]\n"
+                      "\n"
+                      "Searches converters on the network, USB serial adapters and serial ports,\n"
+                      "probes each for a sensor and prints the connection tree.\n"
+                      "\n"
+                      "  --json       print the tree as JSON instead of indented text\n"
+                      "  --skip-baud  list connections only; probe nothing (as the menu's\n"
+                      "               \"Skip baudrate searching\")\n"
+                      "  --log        write the search's debug log to standard error\n"
+                      "  --help       show this text\n"
+                      "\n"
+                      "Exit status: 0 when the search ran, whatever it found; 2 for bad options.\n";
+
+void LogToStderr(const char *text) {
+    std::fputs(text, stderr);
+}
+void NoClear() {}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool json = false, skipBaud = false, log = false;
+    for (int k = 1; k < argc; ++k) {
+        const char *arg = argv[k];
+        if (std::strcmp(arg, "--json") == 0) {
+            json = true;
+        } else if (std::strcmp(arg, "--skip-baud") == 0) {
+            skipBaud = true;
+        } else if (std::strcmp(arg, "--log") == 0) {
+            log = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr,
+                         "corvintracer-scan: unknown option '%s'\n"
+                         "Try 'corvintracer-scan --help'.\n",
+                         arg);
+            return 2;
+        }
+    }
+
+    SetDebugLogSink(LogToStderr);
+    SetDebugLogClearer(NoClear);
+    debugLog = log ? 1 : 0;
+    skipBaudSearch = skipBaud ? 1 : 0;
+
+    if (ConnectionTree_CreateHeadless(&g_connectionTree) != 0) {
+        std::fputs("corvintracer-scan: out of memory\n", stderr);
+        return 1;
+    }
+    ApplyStandardGroupLabels(g_connectionTree);
+    RunConnectionSearch();
+
+    std::string report =
+        json ? ScanReportJson(*g_connectionTree) : ScanReportText(*g_connectionTree);
+    std::fputs(report.c_str(), stdout);
+    std::fflush(stdout);
+
+    ConnectionTree_Dispose(g_connectionTree);
+    g_connectionTree = nullptr;
+    return 0;
+}

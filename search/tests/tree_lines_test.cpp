@@ -1,0 +1,166 @@
+// What the tree says about a connection, and the small text helpers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "connection_tree.h"
+#include "fake_link.h"
+#include "textutil.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+ConnectionEntry EntryOf(const ConnectionRecord &record) {
+    ConnectionEntry e;
+    std::memset(&e, 0, sizeof e);
+    e.record = record;
+    return e;
+}
+
+TEST(DescribeConnection, ConverterInClientModeShowsEverySetting) {
+    ConnectionRecord r = LanRecord("Conv", 192, 168, 0, 20, 5000, 2);
+    r.deviceMode = 0;
+    r.ipMode = 1;
+    r.remoteIp[0] = 10, r.remoteIp[1] = 0, r.remoteIp[2] = 0, r.remoteIp[3] = 9;
+    r.remotePort = 502;
+    EXPECT_EQ(DescribeConnection(EntryOf(r)),
+              (Lines{"Type: ETH-SER converter", "Device mode: TCP client", "IP mode: DHCP",
+                     "Local IP: 192.168.0.20", "Local portno.: 5000", "Subnet Mask: 255.255.255.0",
+                     "Gateway address: 192.168.0.1", "Remote host IP: 10.0.0.9",
+                     "Remote host portno.: 502", "Serial baudrate: 115200 baud",
+                     "Status: No sensor identified"}));
+}
+
+TEST(DescribeConnection, ServerModeHasNoRemoteLinesAndOnlyState2ShowsTheRate) {
+    ConnectionRecord r = LanRecord("Conv", 127, 0, 0, 2, 5000, 3);
+    r.deviceMode = 1;
+    r.ipMode = 7; // unknown: label only
+    ConnectionEntry e = EntryOf(r);
+    e.identified = e.answered = 1;
+    CopyText(e.serialText, "00042");
+    CopyText(e.sensorType, "KS-1");
+    EXPECT_EQ(DescribeConnection(e),
+              (Lines{"Type: ETH-SER converter", "Device mode: TCP server",
+                     "IP mode: ", "Local IP: 127.0.0.2", "Local portno.: 5000",
+                     "Subnet Mask: 255.255.255.0", "Gateway address: 127.0.0.1",
+                     "Status: Sensor identified", "Sensor serial: 00042", "Sensor type: KS-1"}));
+}
+
+TEST(DescribeConnection, SerialGroupsAndUnansweredIdentification) {
+    ConnectionEntry usb = EntryOf(SerialRecord(KORALINK_TYPE_USB, 5, "USB", "USB-Serial"));
+    EXPECT_EQ(DescribeConnection(usb), (Lines{"Type: USB-Serial", "Virtual COM Port No.: 5",
+                                              "Status: No sensor identified"}));
+    ConnectionEntry com = EntryOf(SerialRecord(KORALINK_TYPE_COM, 1, "COM1", "COM port"));
+    com.identified = 1; // identified without an answer is not shown as identified
+    EXPECT_EQ(DescribeConnection(com), (Lines{"Type: COM port", "Status: No sensor identified"}));
+}
+
+TEST(DescribeConnection, AddressOutOfRangeShowsThePlaceholder) {
+    ConnectionRecord r = LanRecord("Conv", 127, 0, 0, 256, 5000);
+    Lines lines = DescribeConnection(EntryOf(r));
+    EXPECT_EQ(lines[3], "Local IP: ???.???.???.???");
+}
+
+TEST(DescribeConnection, UnterminatedRecordTextsStayInsideTheirField) {
+    ConnectionRecord r = SerialRecord(KORALINK_TYPE_COM, 1, "", "");
+    std::memset(r.typeText, 'T', sizeof r.typeText); // no terminator
+    std::memset(r.name, 'N', sizeof r.name);
+    ConnectionEntry e = EntryOf(r);
+    EXPECT_EQ(DescribeConnection(e)[0], "Type: " + std::string(32, 'T'));
+}
+
+TEST(TreeLines, GroupsInOrderWithNoneAndConnectionsInListOrder) {
+    ConnectionTree *tree = nullptr;
+    ASSERT_EQ(ConnectionTree_CreateHeadless(&tree), 0);
+    ConnectionEntry a = EntryOf(SerialRecord(KORALINK_TYPE_COM, 1, "COM1", "COM port"));
+    ConnectionEntry b = EntryOf(SerialRecord(KORALINK_TYPE_COM, 2, "COM2", "COM port"));
+    ConnectionEntry c = EntryOf(SerialRecord(KORALINK_TYPE_USB, 5, "USB5", "USB-Serial"));
+    for (ConnectionEntry *e : {&a, &b, &c})
+        ListInsertItem(tree->entries, e, LIST_END);
+    std::vector<TreeLine> lines = BuildTreeLines(*tree);
+    std::vector<std::string> outline;
+    for (const TreeLine &l : lines)
+        if (l.level < 3)
+            outline.push_back(std::to_string(l.level) + l.text + "@" +
+                              std::to_string(l.entryPosition));
+    EXPECT_EQ(outline,
+              (Lines{"1LAN@0", "2NONE@0", "1USB@0", "2USB5@3", "1other@0", "2COM1@1", "2COM2@2"}));
+
+    // Show on a tree without control numbers connections as the control would.
+    ASSERT_EQ(ConnectionTree_Show(tree), 0);
+    ConnectionEntry shown;
+    ListGetItem(tree->entries, &shown, 3);
+    EXPECT_EQ(shown.treeItem, 3);
+    EXPECT_EQ(shown.isSerial, 1);
+    EXPECT_EQ(shown.isNetwork, 0);
+    ConnectionTree_Dispose(tree);
+}
+
+TEST(TreeLines, GroupSwitchesAndLabels) {
+    ConnectionTree *tree = nullptr;
+    ASSERT_EQ(ConnectionTree_CreateHeadless(&tree), 0);
+    EXPECT_EQ(ConnectionTree_CreateHeadless(&tree), -1) << "a second tree into the same slot";
+    std::string longLabel(200, 'L');
+    ASSERT_EQ(ConnectionTree_SetGroupLabels(tree, longLabel.c_str(), nullptr, "x"), 0);
+    EXPECT_EQ(std::string(tree->lanLabel), std::string(127, 'L'));
+    EXPECT_STREQ(tree->usbLabel, "USB") << "a null label keeps the old one";
+    tree->showUsb = 0;
+    std::vector<TreeLine> lines = BuildTreeLines(*tree);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2].text, "x");
+    EXPECT_EQ(ConnectionTree_SetGroupLabels(nullptr, "a", "b", "c"), -1);
+    EXPECT_EQ(ConnectionTree_Show(nullptr), -1);
+    EXPECT_EQ(ConnectionTree_Search(nullptr, nullptr, 1), -1);
+    EXPECT_EQ(ConnectionTree_Dispose(nullptr), -1);
+    ConnectionTree_Dispose(tree);
+}
+
+TEST(TextHelpers, FormatIpv4) {
+    char text[64] = "Local IP: ";
+    int ok[4] = {192, 168, 0, 20};
+    EXPECT_GT(FormatIpv4(text, sizeof text, ok, TEXT_APPEND), 0);
+    EXPECT_STREQ(text, "Local IP: 192.168.0.20");
+    EXPECT_GT(FormatIpv4(text, sizeof text, ok, TEXT_REPLACE), 0);
+    EXPECT_STREQ(text, "192.168.0.20");
+    EXPECT_EQ(FormatIpv4(text, sizeof text, ok, 3), 0);
+    EXPECT_STREQ(text, "192.168.0.20") << "an unknown mode writes nothing";
+    for (int bad : {256, -1}) {
+        int octets[4] = {1, bad, 3, 4};
+        EXPECT_EQ(FormatIpv4(text, sizeof text, octets, TEXT_REPLACE), -1);
+        EXPECT_STREQ(text, "???.???.???.???");
+    }
+    char small[8] = "";
+    FormatIpv4(small, sizeof small, ok, TEXT_REPLACE);
+    EXPECT_STREQ(small, "192.168") << "cut to the buffer, terminated";
+}
+
+TEST(TextHelpers, ParseIpv4CountsTheValuesRead) {
+    int o[4] = {0, 0, 0, 0};
+    EXPECT_EQ(ParseIpv4("192.168.0.20", o), 4);
+    EXPECT_EQ(o[0], 192);
+    EXPECT_EQ(o[3], 20);
+    EXPECT_EQ(ParseIpv4("10.0.7", o), 3);
+    EXPECT_EQ(ParseIpv4("host.example", o), 0);
+    EXPECT_EQ(ParseIpv4("", o), 0);
+    EXPECT_EQ(ParseIpv4("1.2.3.4.5", o), 4);
+    EXPECT_EQ(ParseIpv4("1..3.4", o), 1);
+    EXPECT_EQ(ParseIpv4("99999999999.1.1.1", o), 0) << "too large for an int is no value";
+    EXPECT_EQ(ParseIpv4("300.-1.2.3", o), 4) << "range is the caller's check";
+    EXPECT_EQ(o[1], -1);
+    EXPECT_EQ(ParseIpv4(nullptr, o), 0);
+}
+
+TEST(TextHelpers, FormatBaud) {
+    char text[64] = "Serial baudrate: ";
+    EXPECT_GT(FormatBaud(text, sizeof text, 115200, TEXT_APPEND), 0);
+    EXPECT_STREQ(text, "Serial baudrate: 115200 baud");
+    FormatBaud(text, sizeof text, 9600, TEXT_REPLACE);
+    EXPECT_STREQ(text, "9600 baud");
+    EXPECT_EQ(FormatBaud(text, sizeof text, 1, 0), 0);
+    EXPECT_STREQ(text, "9600 baud");
+}
+
+} // namespace
