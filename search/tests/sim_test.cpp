@@ -1,0 +1,133 @@
+// The search through the real koralink library in simulated labs: sensors on
+// pseudo-terminals at different rates and faults, and converter modules on
+// loopback.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "connection_panels.h"
+#include "connection_tree.h"
+#include "corvinsim/lab.h"
+#include "scan_report.h"
+#include "shell.h"
+
+namespace {
+
+std::string g_log;
+void CaptureLog(const char *text) {
+    g_log += text;
+}
+void NoClear() {}
+
+class SimulatedSearch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetSearchLinkApi(nullptr);
+        SetDebugLogSink(CaptureLog);
+        SetDebugLogClearer(NoClear);
+        g_log.clear();
+        debugLog = 1;
+        skipBaudSearch = 0;
+        ASSERT_EQ(ConnectionTree_CreateHeadless(&g_connectionTree), 0);
+        ApplyStandardGroupLabels(g_connectionTree);
+    }
+    void TearDown() override {
+        ConnectionTree_Dispose(g_connectionTree);
+        g_connectionTree = nullptr;
+        lab_.reset();
+        debugLog = 0;
+        SetDebugLogSink(nullptr);
+        SetDebugLogClearer(nullptr);
+    }
+    void StartLab(const std::string &text) {
+        std::string error;
+        lab_ = corvinsim::Lab::Start(text, "", &error);
+        ASSERT_TRUE(lab_) << error;
+        lab_->ApplyEnvironment();
+    }
+    // The entry whose record name starts with name.
+    const ConnectionEntry *Entry(const std::string &name) {
+        for (int k = 1; k <= ListNumItems(g_connectionTree->entries); ++k) {
+            auto *e =
+                static_cast<const ConnectionEntry *>(ListItemPtr(g_connectionTree->entries, k));
+            if (std::string(e->record.name).rfind(name, 0) == 0)
+                return e;
+        }
+        ADD_FAILURE() << "no connection named " << name << " in\n"
+                      << ScanReportText(*g_connectionTree);
+        static ConnectionEntry none{};
+        return &none;
+    }
+
+    std::unique_ptr<corvinsim::Lab> lab_;
+};
+
+TEST_F(SimulatedSearch, EmptyLabShowsNoneInEveryGroup) {
+    StartLab("[lab]\nLanTargets=127.255.255.255:50011\n");
+    RunConnectionSearch();
+    EXPECT_EQ(ScanReportText(*g_connectionTree),
+              "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  NONE\n");
+    EXPECT_NE(g_log.find(" * found 0 serial connections.\n * found 0 network connections.\n"),
+              std::string::npos)
+        << g_log;
+}
+
+TEST_F(SimulatedSearch, SensorsAreFoundAtTheirRatesWithTheirFaults) {
+    StartLab("[lab]\nLanTargets=127.255.255.255:50011\n"
+             "[sensor a]\nKind=USB\nCom=34\nName=Adapter A (COM34)\nSerial=4711\n"
+             "Version=CT-200 v2\nBaud=19200\n"
+             "[sensor b]\nKind=COM\nCom=2\nName=Port B (COM2)\nFault=silent\n"
+             "[sensor c]\nKind=COM\nCom=3\nName=Port C (COM3)\nFault=serial-zero\nBaud=115200\n"
+             "[sensor d]\nKind=COM\nCom=4\nName=Port D (COM4)\nFault=empty-version\nBaud=9600\n"
+             "[sensor e]\nKind=USB\nCom=35\nName=Adapter E (COM35)\nFault=long-version\n"
+             "Baud=38400\n");
+    RunConnectionSearch();
+
+    const ConnectionEntry *a = Entry("Adapter A");
+    EXPECT_EQ(a->identified, 1);
+    EXPECT_EQ(a->baudRate, 19200);
+    EXPECT_STREQ(a->serialText, "04711");
+    EXPECT_STREQ(a->sensorType, "CT-200 v2");
+    EXPECT_EQ(Entry("Port B")->identified, 0);
+    EXPECT_STREQ(Entry("Port C")->serialText, "xxxxx");
+    EXPECT_EQ(Entry("Port C")->baudRate, 115200);
+    EXPECT_STREQ(Entry("Port D")->sensorType, "?????");
+    EXPECT_EQ(Entry("Port D")->identified, 1);
+    EXPECT_EQ(std::string(Entry("Adapter E")->sensorType).size(), 71u);
+    EXPECT_EQ(Entry("Adapter E")->baudRate, 38400);
+    EXPECT_NE(g_log.find("OK: 00000\n"), std::string::npos);
+
+    // Adapter A answered in the second cycle and is left alone afterwards.
+    int opened = 0;
+    std::istringstream lines(g_log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Open connection number", 0) == 0 &&
+            line.find("Adapter A (COM34) on COM34.") != std::string::npos)
+            ++opened;
+    EXPECT_EQ(opened, 2) << "opened at 115200 and 19200 only";
+}
+
+TEST_F(SimulatedSearch, DefaultLabFindsItsSensorsAndConverters) {
+    std::ifstream file(SEARCH_DEFAULT_LAB);
+    ASSERT_TRUE(file) << "default lab missing";
+    std::stringstream text;
+    text << file.rdbuf();
+    StartLab(text.str());
+    RunConnectionSearch();
+    std::string report = ScanReportText(*g_connectionTree);
+    EXPECT_EQ(Entry("FT232R")->baudRate, 115200) << report;
+    EXPECT_EQ(Entry("CP2102")->baudRate, 19200) << report;
+    EXPECT_EQ(Entry("Communications Port (COM1)")->baudRate, 9600) << report;
+    EXPECT_EQ(Entry("Communications Port (COM2)")->identified, 0) << report;
+    int converters = 0;
+    for (int k = 1; k <= ListNumItems(g_connectionTree->entries); ++k)
+        converters +=
+            static_cast<const ConnectionEntry *>(ListItemPtr(g_connectionTree->entries, k))
+                ->isNetwork;
+    EXPECT_EQ(converters, 2) << report;
+}
+
+} // namespace
