@@ -17,7 +17,9 @@ set(CORVIN_TEST_ENV
     "KORALINK_PORTMAP_ONLY=1"
     "QT_QPA_PLATFORM=offscreen"
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
-    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    # fontconfig, loaded by Qt, keeps its caches for the life of the process.
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/toolkit/qt-lsan.supp")
 
 # corvin_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV K=V ...] [TIMEOUT s])
 function(corvin_add_gtest name)
