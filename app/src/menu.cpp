@@ -1,21 +1,10 @@
 #include "connection_panels.h"
 #include "panel_ids.h"
-#include "search_engine.h"
 #include "shell.h"
 #include "toolkit/ui.h"
 
-void CC_CON_MENU_RESEARCH(int, int, void *, int) {
-    if (UiBusy == 1)
-        return;
-    UiBusy = 1;
-    tk::SetWaitCursor(1);
-    tk::ClearListCtrl(g_searchPanel, SEARCH_PNL_TREE_CONNECTIONS);
-    tk::HidePanel(g_conPanel);
-    tk::DisplayPanel(g_searchPanel);
-    RunConnectionSearch();
-    UiBusy = 0;
-    tk::SetWaitCursor(0);
-}
+// The same steps as the search button's, busy check included.
+void CC_CON_MENU_RESEARCH(int, int, void *, int) { SearchAgain(); }
 
 void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
     tk::HidePanel(g_searchPanel);
