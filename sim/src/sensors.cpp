@@ -203,13 +203,16 @@ class TcpSensor final : public Device {
         koralink::FrameDecoder decoder;
     };
 
+    // The listener goes first: a peer that sees its connection drop may
+    // reconnect at once, and must then be refused, not accepted by a
+    // listener that is about to vanish.
     void CloseAll() {
-        for (Client &c : clients_)
-            close(c.fd);
-        clients_.clear();
         if (listener_ >= 0)
             close(listener_);
         listener_ = -1;
+        for (Client &c : clients_)
+            close(c.fd);
+        clients_.clear();
     }
 
     void Run() {
