@@ -7,8 +7,13 @@ if ! command -v clang++ >/dev/null; then
     echo "fuzz: clang++ not installed, skipped"
     exit 0
 fi
-CC=clang CXX=clang++ BUILD_TYPE=Debug "$root/scripts/build.sh" "$out" -DCORVIN_FUZZ=ON \
-    -DCORVIN_GUI=OFF -DCORVIN_BENCH=OFF
+if [ ! -f "$out/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCORVIN_FUZZ=ON -DCORVIN_BENCH=OFF
+fi
+# Only the fuzz targets (and what they link), not the whole tree again.
+targets=$(for f in "$out"/fuzzers/*.txt; do basename "$f" .txt; done)
+cmake --build "$out" -j "${JOBS:-$(nproc)}" --target $targets
 secs="${FUZZ_SECONDS:-20}"
 fails=0; runs=0
 while IFS='|' read -r bin corpus; do
