@@ -11,9 +11,11 @@ function(corvin_warnings target)
 endfunction()
 
 # Environment every test runs in: simulated ports only, converter discovery on
-# loopback only, Qt without a display.
+# loopback only, Qt without a display. The discovery port is one that no lab
+# uses: tests run in parallel, and one that expects no converters must not
+# hear the simulated modules of another (the demo lab's sit on 50001).
 set(CORVIN_TEST_ENV
-    "KORALINK_LAN_TARGETS=127.255.255.255"
+    "KORALINK_LAN_TARGETS=127.255.255.255:50009"
     "KORALINK_PORTMAP_ONLY=1"
     "QT_QPA_PLATFORM=offscreen"
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
