@@ -1,4 +1,5 @@
-// koralink: device-communication library. C interface, 13 calls.
+// koralink: device-communication library. C interface: 13 calls, plus
+// KORALINK_get_LAN_error for the cause of a failed converter call.
 //
 // The two records below cross the library boundary and keep a fixed byte
 // layout (32-bit little-endian integers, NUL-terminated 8-bit texts); the
@@ -152,6 +153,12 @@ KORALINK_API int KORALINK_read_sensor_info(LinkContext *ctx);
 KORALINK_API int KORALINK_access_LAN_device(ConnectionRecord *record, int mode);
 
 KORALINK_API int KORALINK_close(LinkContext *ctx);
+
+// Plain-words cause of the calling thread's last failed converter call
+// (search_local_LAN, access_LAN_device), e.g. "127.0.0.21: write not
+// confirmed"; empty after a success. The record has no room for it, so it is
+// kept per thread; valid until the thread's next converter call.
+KORALINK_API const char *KORALINK_get_LAN_error(void);
 
 #ifdef __cplusplus
 } // extern "C"

@@ -283,6 +283,8 @@ KORALINK_API int KORALINK_access_LAN_device(ConnectionRecord *record, int mode) 
     return AccessLanDevice(record, mode);
 }
 
+KORALINK_API const char *KORALINK_get_LAN_error(void) { return LastLanError(); }
+
 KORALINK_API int KORALINK_close(LinkContext *ctx) {
     if (!ctx)
         return 0;

@@ -79,4 +79,12 @@ TEST(ConverterLab, SearchFindsLabConvertersAndTheSensorBehindOne) {
     server.remotePort = 4100;
     EXPECT_GE(KORALINK_access_LAN_device(&server, 2), 1);
     EXPECT_EQ(server.remotePort, 4100);
+    EXPECT_STREQ(KORALINK_get_LAN_error(), "") << "a success leaves no stale cause";
+
+    // A refused write reaches the program with its cause, not just a result.
+    ConnectionRecord bad = server;
+    bad.remotePort = 70000;
+    EXPECT_LT(KORALINK_access_LAN_device(&bad, 2), 1);
+    EXPECT_NE(std::strlen(KORALINK_get_LAN_error()), 0u)
+        << "the dialog would have nothing to show the user";
 }
