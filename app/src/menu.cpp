@@ -4,7 +4,9 @@
 #include "toolkit/ui.h"
 
 // The same steps as the search button's, busy check included.
-void CC_CON_MENU_RESEARCH(int, int, void *, int) { SearchAgain(); }
+void CC_CON_MENU_RESEARCH(int, int, void *, int) {
+    SearchAgain();
+}
 
 void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
     tk::HidePanel(g_searchPanel);

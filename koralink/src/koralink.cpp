@@ -26,8 +26,7 @@ int SearchPorts(ListType *list, int wantedType) {
         std::memset(&record, 0, sizeof record);
         record.type = wantedType;
         record.comNumber = port.comNumber;
-        CopyText(record.name,
-                 FitPortName(port.name, port.comNumber, sizeof record.name).c_str());
+        CopyText(record.name, FitPortName(port.name, port.comNumber, sizeof record.name).c_str());
         CopyText(record.typeText, port.typeText.c_str());
         if (ListInsertItem(*list, &record, LIST_END) != 0)
             return -2;
@@ -283,7 +282,9 @@ KORALINK_API int KORALINK_access_LAN_device(ConnectionRecord *record, int mode) 
     return AccessLanDevice(record, mode);
 }
 
-KORALINK_API const char *KORALINK_get_LAN_error(void) { return LastLanError(); }
+KORALINK_API const char *KORALINK_get_LAN_error(void) {
+    return LastLanError();
+}
 
 KORALINK_API int KORALINK_close(LinkContext *ctx) {
     if (!ctx)

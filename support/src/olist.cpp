@@ -58,9 +58,13 @@ void ListDispose(ListType list) {
     delete list;
 }
 
-int ListNumItems(ListType list) { return list ? static_cast<int>(list->count) : 0; }
+int ListNumItems(ListType list) {
+    return list ? static_cast<int>(list->count) : 0;
+}
 
-size_t ListItemSize(ListType list) { return list ? list->itemSize : 0; }
+size_t ListItemSize(ListType list) {
+    return list ? list->itemSize : 0;
+}
 
 int ListInsertItem(ListType list, const void *item, int position) {
     if (!list || !item)
