@@ -5,6 +5,8 @@
 #define PORTQUEST_SETUPAPI_SEAM_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace portquest {
 
@@ -59,10 +61,47 @@ class SetupApi {
     virtual bool DestroyDeviceInfoList(DevSet set) = 0;
     // GetLastError, for the call just made.
     virtual uint32_t LastError() = 0;
+
+    // Only the device list of koralink reads these two; a backend without
+    // them reports every device as having neither.
+    // SetupDiGetDeviceInstanceIdA: "USB\VID_0403&PID_6001\A10K3JQ2".
+    virtual bool GetDeviceInstanceId(DevSet /*set*/, DevInfoRecord * /*record*/, char * /*buffer*/,
+                                     uint32_t /*bufferSize*/) {
+        return false;
+    }
+    // The "PortName" value ("COM5") of the device's hardware key.
+    virtual bool ReadPortName(DevSet /*set*/, DevInfoRecord * /*record*/, char * /*buffer*/,
+                              uint32_t /*bufferSize*/) {
+        return false;
+    }
 };
 
 // The whole of PortQuest, against any backend.
 int QuestPorts(SetupApi &api, const char *nameFragment, int *portNumbers, int maxPorts);
+
+// How the friendly name of a device could be read: Skip when it has none
+// (or one that never settles), Fail when the read failed.
+enum class NameRead { Ok, Skip, Fail };
+
+// Called for each present "Ports" device until it returns false; name is
+// valid during the call and only when read is NameRead::Ok.
+using PortVisitor = bool (*)(void *context, DevSet set, DevInfoRecord *record, NameRead read,
+                             const char *name);
+
+// The walk itself: the present devices of the first "Ports" class GUID.
+void WalkPorts(SetupApi &api, PortVisitor visit, void *context);
+
+// One present device of the "Ports" class, as far as it could be read.
+struct PortDevice {
+    std::string friendlyName; // "USB Serial Port (COM5)"; empty when unreadable
+    std::string instanceId;   // "USB\VID_0403&PID_6001\A10K3JQ2"; empty when unreadable
+    std::string portName;     // "COM5"; empty when the device has none
+};
+
+// Every present "Ports" device in the order the system lists them
+// (port_devices.cpp). Unlike QuestPorts a device whose name cannot be read
+// is kept: its port name may still say which port it is.
+std::vector<PortDevice> ListPortDevices(SetupApi &api);
 
 // The port number a friendly name designates: the first "COM" in it read as
 // "COM%d" (white space and a sign allowed before the digits); 0 when that

@@ -17,8 +17,6 @@ constexpr int kMaxNameReads = 16;
 // and stopping here keeps the arithmetic from overflowing.
 constexpr long kNumberCap = 100000;
 
-enum class NameRead { Ok, Skip, Fail };
-
 bool IsScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -91,61 +89,89 @@ int PortNumberOfName(const char *friendlyName) {
     return static_cast<int>(value);
 }
 
-int QuestPorts(SetupApi &api, const char *nameFragment, int *portNumbers, int maxPorts) {
-    if (nameFragment == nullptr) {
-        return 0;
-    }
-    const bool listMode = portNumbers != nullptr && maxPorts >= 1;
-
+void WalkPorts(SetupApi &api, PortVisitor visit, void *context) {
     uint32_t guidCount = 0;
     api.ClassGuidsFromName("Ports", nullptr, 0, &guidCount);
     if (guidCount == 0) {
-        return 0;
+        return;
     }
     Guid *guids = static_cast<Guid *>(std::calloc(guidCount, sizeof(Guid)));
     if (guids == nullptr) {
-        return 0;
+        return;
     }
     uint32_t listed = 0;
     if (!api.ClassGuidsFromName("Ports", guids, guidCount, &listed)) {
         std::free(guids);
-        return 0;
+        return;
     }
     DevSet set = api.GetClassDevs(&guids[0], kDigcfPresent);
     std::free(guids);
     if (set == kInvalidDevSet) {
-        return 0;
+        return;
     }
 
     DevInfoRecord record;
     std::memset(&record, 0, sizeof record);
     record.cbSize = sizeof record;
-    int stored = 0;
     for (uint32_t index = 0; api.EnumDeviceInfo(set, index, &record); ++index) {
         char *name = nullptr;
         NameRead read = ReadFriendlyName(api, set, &record, &name);
-        if (read == NameRead::Fail) {
-            api.DestroyDeviceInfoList(set);
-            return 0;
-        }
-        if (read == NameRead::Skip) {
-            continue;
-        }
-        int number = std::strstr(name, nameFragment) != nullptr ? PortNumberOfName(name) : 0;
+        bool more = visit(context, set, &record, read, name);
         std::free(name);
-        if (number == 0) {
-            continue;
-        }
-        if (!listMode) {
-            api.DestroyDeviceInfoList(set);
-            return number;
-        }
-        if (stored < maxPorts) {
-            portNumbers[stored++] = number;
+        if (!more) {
+            break;
         }
     }
     api.DestroyDeviceInfoList(set);
-    return stored;
+}
+
+namespace {
+
+struct Quest {
+    const char *fragment;
+    int *portNumbers;
+    int maxPorts;
+    bool listMode;
+    int stored = 0;
+    int first = 0;
+    bool failed = false;
+};
+
+bool VisitForQuest(void *context, DevSet, DevInfoRecord *, NameRead read, const char *name) {
+    Quest &q = *static_cast<Quest *>(context);
+    if (read == NameRead::Fail) {
+        q.failed = true;
+        return false;
+    }
+    if (read == NameRead::Skip) {
+        return true;
+    }
+    int number = std::strstr(name, q.fragment) != nullptr ? PortNumberOfName(name) : 0;
+    if (number == 0) {
+        return true;
+    }
+    if (!q.listMode) {
+        q.first = number;
+        return false;
+    }
+    if (q.stored < q.maxPorts) {
+        q.portNumbers[q.stored++] = number;
+    }
+    return true;
+}
+
+} // namespace
+
+int QuestPorts(SetupApi &api, const char *nameFragment, int *portNumbers, int maxPorts) {
+    if (nameFragment == nullptr) {
+        return 0;
+    }
+    Quest q{nameFragment, portNumbers, maxPorts, portNumbers != nullptr && maxPorts >= 1};
+    WalkPorts(api, VisitForQuest, &q);
+    if (q.failed) {
+        return 0;
+    }
+    return q.listMode ? q.stored : q.first;
 }
 
 } // namespace portquest

@@ -26,6 +26,9 @@ struct FakeDevice {
     bool unterminated = false;
     // The buffer-less query reports success with size 0.
     bool emptyProperty = false;
+    // For the device list; empty: the backend cannot read it.
+    std::string instanceId = std::string();
+    std::string portName = std::string();
 };
 
 class FakeSetupApi : public portquest::SetupApi {
@@ -124,7 +127,24 @@ class FakeSetupApi : public portquest::SetupApi {
 
     uint32_t LastError() override { return lastError_; }
 
+    bool GetDeviceInstanceId(DevSet, DevInfoRecord *record, char *buffer,
+                             uint32_t bufferSize) override {
+        return Copy(devices.at(record->devInst).instanceId, buffer, bufferSize);
+    }
+
+    bool ReadPortName(DevSet, DevInfoRecord *record, char *buffer, uint32_t bufferSize) override {
+        return Copy(devices.at(record->devInst).portName, buffer, bufferSize);
+    }
+
   private:
+    static bool Copy(const std::string &text, char *buffer, uint32_t bufferSize) {
+        if (text.empty() || text.size() >= bufferSize) {
+            return false;
+        }
+        std::memcpy(buffer, text.c_str(), text.size() + 1);
+        return true;
+    }
+
     bool Fail(uint32_t error) {
         lastError_ = error;
         return false;
@@ -265,6 +285,23 @@ TEST_F(PortWalk, NullFragmentIsRefused) {
     Devices({"A (COM1)"});
     EXPECT_EQ(Single(nullptr), 0);
     EXPECT_EQ(api.setsOpened, 0);
+}
+
+TEST_F(PortWalk, DeviceListKeepsDevicesWhoseNameCannotBeRead) {
+    api.devices.push_back(
+        FakeDevice{"A (COM1)", 0, 0, false, false, "USB\\VID_1&PID_2\\3", "COM1"});
+    api.devices.push_back(FakeDevice{"B (COM2)", 5 /* access denied */, 0, false, false,
+                                     "ROOT\\PORTS\\0001", "COM2"});
+    api.devices.push_back(FakeDevice{"", 0, 0, false, true, "ROOT\\PORTS\\0002"});
+    std::vector<portquest::PortDevice> list = portquest::ListPortDevices(api);
+    ASSERT_EQ(list.size(), 3u) << "a failed name read does not end the list";
+    EXPECT_EQ(list[0].friendlyName, "A (COM1)");
+    EXPECT_EQ(list[0].instanceId, "USB\\VID_1&PID_2\\3");
+    EXPECT_EQ(list[0].portName, "COM1");
+    EXPECT_EQ(list[1].friendlyName, "");
+    EXPECT_EQ(list[1].portName, "COM2");
+    EXPECT_EQ(list[2].instanceId, "ROOT\\PORTS\\0002");
+    EXPECT_EQ(list[2].portName, "");
 }
 
 TEST(PortDesignation, ScanRules) {
