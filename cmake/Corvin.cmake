@@ -23,9 +23,24 @@ set(CORVIN_TEST_ENV
     # fontconfig, loaded by Qt, keeps its caches for the life of the process.
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/toolkit/qt-lsan.supp")
 
+# corvin_static_runtime(target): a program or DLL built with MinGW carries
+# the compiler's run-time (libgcc, libstdc++, winpthread) inside itself, so
+# that it runs on a Windows without them. No-op elsewhere.
+function(corvin_static_runtime target)
+    if(MINGW)
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endif()
+endfunction()
+
 # corvin_add_gtest(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV K=V ...] [TIMEOUT s])
+# Without CORVIN_TESTS the target is declared but never built, so that the
+# callers' further settings on it still apply.
 function(corvin_add_gtest name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    if(NOT CORVIN_TESTS)
+        add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+        return()
+    endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     corvin_warnings(${name})

@@ -1,6 +1,6 @@
 // UDP seam of the converter part: one socket for a discovery or an access,
 // and the broadcast addresses of this computer's interfaces. One backend
-// file per platform (udp_posix.cpp).
+// file per platform (udp_posix.cpp, udp_win.cpp).
 #ifndef KORALINK_LAN_UDP_H
 #define KORALINK_LAN_UDP_H
 

@@ -50,6 +50,22 @@ bool ResolvePort(int comNumber, PortInfo *out);
 // nothing but sysfs and never opens a device.
 std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot);
 
+// The serial ports the operating system reports, sorted by COM number: the
+// sysfs tree under sysfsRoot on Linux, the "Ports" devices of SetupAPI on
+// Windows (which has no use for sysfsRoot). Never opens a device.
+std::vector<PortInfo> EnumerateSystemPorts(const std::string &sysfsRoot);
+
+// A "Ports" class device as SetupAPI describes it.
+struct WindowsPortDevice {
+    std::string friendlyName; // "USB Serial Port (COM5)"
+    std::string instanceId;   // "USB\VID_0403&PID_6001\A10K3JQ2"
+    std::string portName;     // "COM5", from the device's hardware key
+};
+
+// The COM ports among such devices, sorted by COM number; of two devices
+// naming one number the first wins. The device path is "\\.\COM<n>".
+std::vector<PortInfo> PortsOfWindowsDevices(const std::vector<WindowsPortDevice> &devices);
+
 // Port-map entries from INI text held in memory; invalid sections are
 // skipped. Sorted by COM number; of two sections naming one number the
 // first wins.

@@ -20,7 +20,7 @@ std::vector<PortInfo> EnumeratePorts() {
         return mapEntries;
     }
     const char *root = Env("KORALINK_SYSFS_ROOT");
-    return MergePortMap(EnumerateSysfsPorts(*root != '\0' ? root : "/"), mapEntries);
+    return MergePortMap(EnumerateSystemPorts(*root != '\0' ? root : "/"), mapEntries);
 }
 
 bool ResolvePort(int comNumber, PortInfo *out) {

@@ -1,0 +1,18 @@
+// The system's ports on Windows: the "Ports" devices SetupAPI lists, read
+// with portquest's walk.
+#include "portenum.h"
+
+#include "setupapi_windows.h"
+
+namespace koralink {
+
+std::vector<PortInfo> EnumerateSystemPorts(const std::string & /*sysfsRoot*/) {
+    portquest::WindowsSetupApi api;
+    std::vector<WindowsPortDevice> devices;
+    for (portquest::PortDevice &d : portquest::ListPortDevices(api))
+        devices.push_back(
+            {std::move(d.friendlyName), std::move(d.instanceId), std::move(d.portName)});
+    return PortsOfWindowsDevices(devices);
+}
+
+} // namespace koralink

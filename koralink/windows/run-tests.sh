@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# run-tests.sh WINDOWS_BUILD LINUX_BUILD: checks the cross-built koralink.dll
+# with objdump, then runs koralink-wine-test.exe under 64-bit wine inside the
+# simulator's lab koralink/windows/wine.lab (corvin-sim from LINUX_BUILD).
+#
+# The lab's pseudo-terminals become COM ports through wine's registry
+# (HKLM\Software\Wine\Ports) and a "Ports" device is faked for each of them
+# (USB adapters under the USB enumerator, COM ports under ACPI), so that the
+# library finds them through SetupAPI as on a real machine. Run it through
+# scripts/without-serial-ports.sh: wine maps any serial port it sees.
+# Started as root, the lab and wine run as user nobody, so that a port held
+# with TIOCEXCL is refused to them as to any program.
+#
+# Prints "N passed, N failed". Exit status: 0 all passed, 1 a failure, 77 the
+# wine part could not run on this machine (said so on stdout).
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+build="$(cd "$1" && pwd)"
+linux="$(cd "$2" && pwd)"
+work="$build/wine"
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all HOME="$work/home"
+# No Mono/Gecko installer prompts; no display needed.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+# ---- inside the lab: registry, the holder of COM36, the test program ------
+if [ "${KORALINK_WINE_STAGE:-}" = lab ]; then
+    # The lab's port map: [COMn], Path = "...", Type = "USB"|"COM",
+    # Name = "..." (CR LF line ends, quoted values).
+    tr -d '\r' <"$KORALINK_PORTMAP" | awk '
+        function value() { v = $0; sub(/^[^=]*=[ \t]*/, "", v); gsub(/^"|"$/, "", v); return v }
+        function text(v) { gsub(/\\/, "\\\\", v); gsub(/"/, "\\\"", v); return v }
+        function flush() {
+            if (!com) return
+            ports[++count] = com; paths[count] = path; types[count] = type; names[count] = name
+        }
+        /^\[COM[0-9]+\]$/ { flush(); com = substr($0, 2, length($0) - 2); path = type = name = "" }
+        /^Path[ \t]*=/ { path = value() }
+        /^Type[ \t]*=/ { type = toupper(value()) }
+        /^Name[ \t]*=/ { name = value() }
+        END {
+            flush()
+            print "Windows Registry Editor Version 5.00\n"
+            print "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]"
+            for (i = 1; i <= count; i++) printf "\"%s\"=\"%s\"\n", ports[i], text(paths[i])
+            for (i = 1; i <= count; i++) {
+                n = substr(ports[i], 4)
+                key = types[i] == "USB" ? "USB\\VID_0403&PID_6001\\SIM" n : "ACPI\\PNP0501\\" n
+                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s]\n", key
+                print "\"ClassGUID\"=\"{4d36e978-e325-11ce-bfc1-08002be10318}\""
+                print "\"Class\"=\"Ports\""
+                printf "\"FriendlyName\"=\"%s\"\n", text(names[i])
+                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s\\Device Parameters]\n", key
+                printf "\"PortName\"=\"%s\"\n", ports[i]
+            }
+        }' >"$work/lab-ports.reg"
+    if ! wine reg import "$work/lab-ports.reg" >/dev/null 2>&1 || ! wineserver -w; then
+        echo "FAILED: importing the lab's ports into wine's registry"
+        echo "0 passed, 1 failed"
+        exit 1
+    fi
+
+    held="$(tr -d '\r' <"$KORALINK_PORTMAP" |
+        awk '/^\[COM36\]$/ { on = 1 } on && /^Path/ { gsub(/^[^"]*"|"$/, ""); print; exit }')"
+    rm -f "$work/held"
+    python3 -c '
+import fcntl, os, sys, termios, time
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
+fcntl.ioctl(fd, termios.TIOCEXCL)
+open(sys.argv[2], "w").close()
+time.sleep(600)' "$held" "$work/held" &
+    holder=$!
+    for _ in $(seq 50); do [ -e "$work/held" ] && break; sleep 0.1; done
+
+    # The port map names Linux paths; under wine the ports come from SetupAPI.
+    unset KORALINK_PORTMAP KORALINK_PORTMAP_ONLY
+    rm -rf "$work/scratch" && mkdir -p "$work/scratch" && cd "$work/scratch"
+    wine "$build/koralink/windows/koralink-wine-test.exe" 2>&1 | tr -d '\r'
+    kill "$holder" 2>/dev/null
+    wineserver -k 2>/dev/null
+    exit 0
+fi
+
+# ---- outside: objdump, prefix, lab ----------------------------------------
+passed=0; failed=0
+check() { # check "what" command...
+    local what="$1"; shift
+    if "$@"; then echo "ok: $what"; passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
+}
+summary() { echo "koralink-windows: $passed passed, $failed failed${1:-}"; }
+
+dll="$build/koralink/koralink.dll"
+x86_64-w64-mingw32-objdump -p "$dll" >"$build/koralink.objdump" 2>&1
+exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' "$build/koralink.objdump" |
+    sed -n 's/^\s*\[ *[0-9]*\] //p' | sort | tr '\n' ' ')"
+expected="$(sed -n 's/^KORALINK_API [^(]* \**\(KORALINK_[A-Za-z0-9_]*\)(.*/\1/p' \
+    "$root/koralink/include/koralink.h" | sort | tr '\n' ' ')"
+check "objdump: koralink.dll exports the header's calls undecorated, nothing else" \
+    test "$exports" = "$expected"
+check "objdump: no compiler run-time DLL needed" \
+    bash -c '! grep -Eiq "DLL Name: (libstdc|libgcc|libwinpthread)" "$1"' _ "$build/koralink.objdump"
+
+if ! command -v wine >/dev/null 2>&1 || ! command -v wineboot >/dev/null 2>&1; then
+    echo "koralink-windows: wine is not installed; the wine tests are SKIPPED (not passed)"
+    summary " (wine part skipped)"
+    [ "$failed" -eq 0 ] && exit 77 || exit 1
+fi
+
+# A fresh prefix each run: the ports of the last lab must not linger.
+rm -rf "$work"
+mkdir -p "$HOME"
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+    chown -R 65534:65534 "$work"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+fi
+if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.log" 2>&1 ||
+    [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "koralink-windows: wine cannot create a 64-bit prefix on this machine; wine tests SKIPPED (not passed)"
+    tail -5 "$build/wineboot.log"
+    summary " (wine part skipped)"
+    [ "$failed" -eq 0 ] && exit 77 || exit 1
+fi
+
+out="$(KORALINK_WINE_STAGE=lab "${as_user[@]}" "$linux/sim/corvin-sim" --lab "$here/wine.lab" \
+    -- "$0" "$build" "$linux" 2>"$build/lab.log")"
+grep -v '^[0-9]* passed, [0-9]* failed$' <<<"$out"
+p=$(sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed$/\1/p' <<<"$out")
+f=$(sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed$/\2/p' <<<"$out")
+if [ -z "$p" ]; then
+    echo "FAILED: the wine test program did not finish (lab log: $build/lab.log)"
+    tail -5 "$build/lab.log"
+    failed=$((failed + 1))
+else
+    passed=$((passed + p)); failed=$((failed + f))
+fi
+summary
+[ "$failed" -eq 0 ]
