@@ -9,7 +9,7 @@
 #include "connection_tree.h"
 #include "fake_link.h"
 #include "panel_ids.h"
-#include "shell.h"
+#include "search_panel.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
 
@@ -24,32 +24,41 @@ class SearchPanel : public ::testing::Test {
         RegisterPanelCallbacks();
     }
     void SetUp() override {
-        g_searchPanel = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
-        g_conPanel = tk::LoadPanel(0, kPanelResource, CON_PNL);
-        ASSERT_GT(g_searchPanel, 0) << tk::LastLoadError();
-        ASSERT_GT(g_conPanel, 0) << tk::LastLoadError();
+        searchPanel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
+        conPanel_ = tk::LoadPanel(0, kPanelResource, CON_PNL);
+        ASSERT_GT(searchPanel_, 0) << tk::LastLoadError();
+        ASSERT_GT(conPanel_, 0) << tk::LastLoadError();
         InstallFakeLink();
-        UiBusy = 0;
-        StartConnectionPanels(nullptr);
+        SetSearchLinkApi(&FakeLinkApi());
+        busy_ = 0;
+        ConnectionPanelsSetup setup;
+        setup.panels.search = searchPanel_;
+        setup.panels.con = conPanel_;
+        setup.uiBusy = &busy_;
+        setup.skipBaudSearch = &skipBaud_;
+        setup.sharedLink = &sharedLink_;
+        StartConnectionPanels(setup, nullptr);
         ASSERT_NE(g_connectionTree, nullptr);
     }
     void TearDown() override {
         StopConnectionPanels(nullptr);
-        RemoveFakeLink();
-        tk::DiscardPanel(g_conPanel);
-        tk::DiscardPanel(g_searchPanel);
-        g_searchPanel = g_conPanel = 0;
-        UiBusy = 0;
+        SetSearchLinkApi(nullptr);
+        tk::DiscardPanel(conPanel_);
+        tk::DiscardPanel(searchPanel_);
     }
+
+    int searchPanel_ = 0, conPanel_ = 0;
+    int busy_ = 0, skipBaud_ = 0;
+    LinkContext sharedLink_ = {};
 
     std::string Field(int control) {
         char text[256] = "";
-        tk::GetCtrlVal(g_searchPanel, control, text, sizeof text);
+        tk::GetCtrlVal(searchPanel_, control, text, sizeof text);
         return text;
     }
     int Dimmed() {
         int value = -1;
-        tk::GetCtrlAttribute(g_searchPanel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, &value);
+        tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, &value);
         return value;
     }
     void AddEntry(const ConnectionRecord &record, int identified, int baud) {
@@ -68,9 +77,9 @@ class SearchPanel : public ::testing::Test {
 };
 
 TEST_F(SearchPanel, StartUpBindsTheTreeBarLabelsAndHook) {
-    EXPECT_STREQ(g_connectionTree->lanLabel, "adp-b/ETH, adp-c/ETH");
-    EXPECT_STREQ(g_connectionTree->usbLabel, "adp-b/USB, adp-c/USB");
-    EXPECT_STREQ(g_connectionTree->otherLabel, "other");
+    EXPECT_STREQ(g_connectionTree->groups.lanLabel, "adp-b/ETH, adp-c/ETH");
+    EXPECT_STREQ(g_connectionTree->groups.usbLabel, "adp-b/USB, adp-c/USB");
+    EXPECT_STREQ(g_connectionTree->groups.otherLabel, "other");
     EXPECT_EQ(g_connectionTree->hasProgress, 1);
     EXPECT_EQ(g_connectionTree->progressControl, SEARCH_PNL_PRBR_PROGRESS);
     EXPECT_EQ(g_connectionTree->control, SEARCH_PNL_TREE_CONNECTIONS);
@@ -85,17 +94,17 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     port.serial = 12;
     port.version = "KS";
     Lab().ports.push_back(port);
-    tk::DisplayPanel(g_conPanel);
+    tk::DisplayPanel(conPanel_);
 
-    tk::CallCtrlCallback(g_searchPanel, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0, 0);
-    EXPECT_EQ(UiBusy, 0);
+    tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0, 0);
+    EXPECT_EQ(busy_, 0);
     int count = 0;
-    tk::GetNumListItems(g_searchPanel, SEARCH_PNL_TREE_CONNECTIONS, &count);
+    tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &count);
     EXPECT_EQ(count, 2 + 2 + 1 + 5) << "two empty groups, the other group with COM3 and 4 lines";
     int visible = -1;
-    tk::GetPanelAttribute(g_conPanel, tk::ATTR_VISIBLE, &visible);
+    tk::GetPanelAttribute(conPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 0);
-    tk::GetPanelAttribute(g_searchPanel, tk::ATTR_VISIBLE, &visible);
+    tk::GetPanelAttribute(searchPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 1);
     ConnectionEntry e;
     ListGetItem(g_connectionTree->entries, &e, 1);
@@ -103,10 +112,10 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
 }
 
 TEST_F(SearchPanel, SearchAgainIsRefusedWhileBusy) {
-    UiBusy = 1;
+    busy_ = 1;
     SearchAgain();
     EXPECT_TRUE(Lab().calls.empty()) << "a search ran while another operation was marked busy";
-    EXPECT_EQ(UiBusy, 1) << "the refusal must not clear someone else's busy mark";
+    EXPECT_EQ(busy_, 1) << "the refusal must not clear someone else's busy mark";
 }
 
 TEST_F(SearchPanel, SelectionFillsTheCopyFields) {
@@ -135,28 +144,28 @@ TEST_F(SearchPanel, SelectionFillsTheCopyFields) {
 }
 
 TEST_F(SearchPanel, CopyButtonsPutTheFieldsOnTheClipboard) {
-    tk::SetCtrlVal(g_searchPanel, SEARCH_PNL_STRG_COPY_COM_OR_IP, "10.1.2.3");
-    tk::SetCtrlVal(g_searchPanel, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "502");
-    tk::CallCtrlCallback(g_searchPanel, SEARCH_PNL_PICT_COPY_COM_OR_IP, tk::EVENT_COMMIT, 0, 0);
+    tk::SetCtrlVal(searchPanel_, SEARCH_PNL_STRG_COPY_COM_OR_IP, "10.1.2.3");
+    tk::SetCtrlVal(searchPanel_, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "502");
+    tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_COPY_COM_OR_IP, tk::EVENT_COMMIT, 0, 0);
     EXPECT_EQ(tk::ClipboardText(), "10.1.2.3");
-    tk::CallCtrlCallback(g_searchPanel, SEARCH_PNL_PICT_CPY_BAUD_OR_PORT, tk::EVENT_COMMIT, 0, 0);
+    tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_CPY_BAUD_OR_PORT, tk::EVENT_COMMIT, 0, 0);
     EXPECT_EQ(tk::ClipboardText(), "502");
-    tk::CallCtrlCallback(g_searchPanel, SEARCH_PNL_PICT_COPY_2_CLIPBOARD, tk::EVENT_COMMIT, 0, 0);
+    tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_COPY_2_CLIPBOARD, tk::EVENT_COMMIT, 0, 0);
     EXPECT_EQ(tk::ClipboardText(), "502");
 }
 
 TEST_F(SearchPanel, ConfigSwitchesPanelsAndCloseHidesTheSearchPanel) {
-    tk::DisplayPanel(g_searchPanel);
-    tk::CallCtrlCallback(g_searchPanel, SEARCH_PNL_PICT_SEARCH_CONFIG, tk::EVENT_COMMIT, 0, 0);
+    tk::DisplayPanel(searchPanel_);
+    tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_SEARCH_CONFIG, tk::EVENT_COMMIT, 0, 0);
     int visible = -1;
-    tk::GetPanelAttribute(g_searchPanel, tk::ATTR_VISIBLE, &visible);
+    tk::GetPanelAttribute(searchPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 0);
-    tk::GetPanelAttribute(g_conPanel, tk::ATTR_VISIBLE, &visible);
+    tk::GetPanelAttribute(conPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 1);
 
-    tk::DisplayPanel(g_searchPanel);
-    tk::CallPanelCallback(g_searchPanel, tk::EVENT_CLOSE);
-    tk::GetPanelAttribute(g_searchPanel, tk::ATTR_VISIBLE, &visible);
+    tk::DisplayPanel(searchPanel_);
+    tk::CallPanelCallback(searchPanel_, tk::EVENT_CLOSE);
+    tk::GetPanelAttribute(searchPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 0);
 }
 

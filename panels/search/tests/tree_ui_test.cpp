@@ -5,11 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "connection_panels.h"
 #include "connection_tree.h"
 #include "fake_link.h"
 #include "panel_ids.h"
-#include "shell.h"
+#include "panel_set.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
 

@@ -7,8 +7,11 @@
 #include <cstring>
 
 #include "progress.h"
+#include "text_format.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
+
+ConnectionTree *g_connectionTree = nullptr;
 
 namespace {
 
@@ -29,10 +32,7 @@ ConnectionTree *NewTree(int panel, int control) {
     tree->valid = 1;
     tree->panel = panel;
     tree->control = control;
-    tree->showLan = tree->showUsb = tree->showOther = 1;
-    CopyText(tree->lanLabel, "LAN");
-    CopyText(tree->usbLabel, "USB");
-    CopyText(tree->otherLabel, "other");
+    tree->groups = DefaultTreeGroups();
     return tree;
 }
 
@@ -75,11 +75,8 @@ void Select(ConnectionTree *tree, int chosen) {
         tree->selectedPosition = k;
         const ConnectionRecord &r = entry->record;
         if (entry->isNetwork == 1) {
-            char address[32] = "";
-            int octets[4] = {r.localIp[0], r.localIp[1], r.localIp[2], r.localIp[3]};
-            FormatIpv4(address, sizeof address, octets, TEXT_REPLACE);
-            std::snprintf(tree->selectedText, sizeof tree->selectedText, "TCP/IP: %s:%d", address,
-                          r.localPort);
+            std::snprintf(tree->selectedText, sizeof tree->selectedText, "TCP/IP: %s:%d",
+                          Ipv4Text(r.localIp).c_str(), r.localPort);
         } else if (entry->isSerial == 1) {
             std::snprintf(tree->selectedText, sizeof tree->selectedText, "SERIAL: COM%d",
                           r.comNumber);
@@ -167,11 +164,11 @@ int ConnectionTree_SetGroupLabels(ConnectionTree *tree, const char *lan, const c
     if (!tree)
         return -1;
     if (lan)
-        CopyText(tree->lanLabel, lan);
+        CopyText(tree->groups.lanLabel, lan);
     if (usb)
-        CopyText(tree->usbLabel, usb);
+        CopyText(tree->groups.usbLabel, usb);
     if (other)
-        CopyText(tree->otherLabel, other);
+        CopyText(tree->groups.otherLabel, other);
     return 0;
 }
 
@@ -179,15 +176,6 @@ int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)()) {
     if (!tree)
         return -1;
     tree->onSelect = fn;
-    return 0;
-}
-
-int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe) {
-    if (!tree)
-        return -1;
-    ListClear(tree->entries);
-    IdentifyConnections(probe, tree->hasProgress ? tree->progressPanel : 0, tree->progressControl,
-                        records, tree->entries);
     return 0;
 }
 
@@ -257,4 +245,8 @@ int ConnectionTree_Callback(int panel, int control, int event, void *callbackDat
         NotifySelection(tree);
     }
     return 0;
+}
+
+std::vector<TreeLine> BuildTreeLines(const ConnectionTree &tree) {
+    return BuildTreeLines(tree.entries, tree.groups);
 }

@@ -1,9 +1,11 @@
-#include <cstdarg>
-#include <cstdio>
+#include "messages.h"
+
 #include <string>
 
-#include "panel_ids.h"
-#include "shell.h"
+#include "con_pnl.h"
+#include "ethcfg_pnl.h"
+#include "search_pnl.h"
+#include "sercfg_pnl.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
 
@@ -11,16 +13,17 @@ namespace {
 
 enum { kMessageCount = 19, kSlotCount = 4, kSlotSize = 256, kMaxMessageLength = 254 };
 
+PanelSet g_panels;
 char g_slots[kSlotCount][kSlotSize];
 int g_slotCounter = 0;
 
-int g_waiting = 0;
 int g_keepWaiting = 0;
 
-void (*g_logSink)(const char *) = nullptr;
-void (*g_logClearer)() = nullptr;
-
 } // namespace
+
+void BindMessagePanels(const PanelSet &panels) {
+    g_panels = panels;
+}
 
 const char *GetMessageText(int index) {
     g_slotCounter = (g_slotCounter + 1) % kSlotCount;
@@ -29,11 +32,12 @@ const char *GetMessageText(int index) {
     if (index < 0 || index >= kMessageCount)
         return slot;
     int length = 0;
-    if (tk::GetLabelLengthFromIndex(g_searchPanel, SEARCH_PNL_LUI_CONNECTION, index, &length) < 0 ||
+    if (tk::GetLabelLengthFromIndex(g_panels.search, SEARCH_PNL_LUI_CONNECTION, index, &length) <
+            0 ||
         length <= 0)
         return slot;
     std::string label(static_cast<size_t>(length) + 1, '\0');
-    if (tk::GetLabelFromIndex(g_searchPanel, SEARCH_PNL_LUI_CONNECTION, index, label.data(),
+    if (tk::GetLabelFromIndex(g_panels.search, SEARCH_PNL_LUI_CONNECTION, index, label.data(),
                               label.size()) < 0)
         return slot;
     CopyText(slot, kMaxMessageLength + 1, label.c_str());
@@ -53,9 +57,9 @@ void ShowStatus(const char *text, int level) {
     const struct {
         int panel;
         int control;
-    } lines[] = {{g_conPanel, CON_PNL_STRG_COMM_STATUS},
-                 {g_ethcfgPanel, ETHCFG_PNL_STRG_COMM_STATUS},
-                 {g_sercfgPanel, SERCFG_PNL_STRG_COMM_STATUS}};
+    } lines[] = {{g_panels.con, CON_PNL_STRG_COMM_STATUS},
+                 {g_panels.ethcfg, ETHCFG_PNL_STRG_COMM_STATUS},
+                 {g_panels.sercfg, SERCFG_PNL_STRG_COMM_STATUS}};
     for (const auto &line : lines) {
         tk::SetCtrlAttribute(line.panel, line.control, tk::ATTR_TEXT_COLOR, textColor);
         tk::SetCtrlAttribute(line.panel, line.control, tk::ATTR_TEXT_BGCOLOR, background);
@@ -65,63 +69,24 @@ void ShowStatus(const char *text, int level) {
 }
 
 int WaitWithEvents(int milliseconds) {
-    g_waiting = 1;
     double start = tk::Timer();
     do {
         tk::ProcessSystemEvents();
     } while (g_keepWaiting == 1 && tk::Timer() - start < milliseconds / 1000.0);
-    if (g_keepWaiting == 0)
-        g_waiting = 0;
     return g_keepWaiting;
 }
 
 void ShowMessagePopup(const char *title, const char *message) {
     // Messages 5 and 6 carry a written "\n" in the panel data; the pop-up
     // shows it as the line break it stands for.
-    std::string text = message != nullptr ? message : "";
-    for (size_t pos = 0; (pos = text.find("\\n", pos)) != std::string::npos; pos++)
-        text.replace(pos, 2, "\n");
-    tk::MessagePopup(title != nullptr ? title : "", text.c_str());
-}
-
-void DebugLog(const char *format, ...) {
-    if (!debugLog || format == nullptr)
-        return;
-    char small[512];
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(small, sizeof small, format, args);
-    va_end(args);
     std::string text;
-    if (n >= static_cast<int>(sizeof small)) {
-        text.resize(static_cast<size_t>(n) + 1);
-        std::vsnprintf(text.data(), text.size(), format, again);
-        text.resize(static_cast<size_t>(n));
-    } else if (n > 0) {
-        text = small;
+    for (const char *p = message != nullptr ? message : ""; *p != '\0'; ++p) {
+        if (p[0] == '\\' && p[1] == 'n') {
+            text += '\n';
+            ++p;
+        } else {
+            text += *p;
+        }
     }
-    va_end(again);
-    if (text.empty())
-        return;
-    if (g_logSink != nullptr)
-        g_logSink(text.c_str());
-    else
-        tk::ConsolePrint(text.c_str());
-}
-
-void SetDebugLogSink(void (*sink)(const char *text)) {
-    g_logSink = sink;
-}
-
-void DebugLogClear() {
-    if (g_logClearer != nullptr)
-        g_logClearer();
-    else
-        tk::ConsoleClear();
-}
-
-void SetDebugLogClearer(void (*clearer)()) {
-    g_logClearer = clearer;
+    tk::MessagePopup(title != nullptr ? title : "", text.c_str());
 }
