@@ -66,6 +66,9 @@ int StartProgram(int argc, char **argv) {
     setup.uiBusy = &g_program.uiBusy;
     setup.skipBaudSearch = &g_program.skipBaudSearch;
     setup.sharedLink = &g_program.sharedLink;
+    char history[kSettingsPathSize];
+    if (FallbackHistoryPath(history, sizeof history) == 0)
+        setup.fallbackHistoryPath = history;
     StartConnectionPanels(setup, loaded ? settings.store : nullptr);
 
     tk::DisplayPanel(g_program.panels.search);

@@ -1,11 +1,13 @@
 // Set-up and tear-down of the state the search and connect panels share:
-// the connection tree with its progress bar.
+// the connection tree with its progress bar, and the connection history.
 #include "connection_panels.h"
 
+#include "connect_panel.h"
 #include "connection_tree.h"
 #include "progress.h"
 #include "search_panel.h"
 #include "search_pnl.h"
+#include "sensor_link.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ const ConnectionPanelsSetup &ConnectionPanels() {
     return g_setup;
 }
 
-void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore /*store*/) {
+void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore store) {
     g_setup = setup;
     int search = setup.panels.search;
     MakeProgressBar(search, SEARCH_PNL_PRBR_PROGRESS);
@@ -28,19 +30,26 @@ void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore /*store*
                                       standard.otherLabel);
         ConnectionTree_SetSelectionCallback(g_connectionTree, OnConnectionSelected);
     }
-    // Not built yet: the connection history (create, load from the store or
-    // the fallback file, apply entry 1, fill the history ring) comes with the
-    // connect panel.
+
+    DisposeConnectionHistory();
+    ConnectionHistory();
+    LoadConnectionHistory(store, store ? nullptr : setup.fallbackHistoryPath.c_str());
+    ApplyHistoryEntry(1);
+    FillHistoryRing();
 }
 
-void StopConnectionPanels(IniStore /*store*/) {
-    // Not built yet: saving the connection history into the store, and its
-    // disposal, come with the connect panel.
+void StopConnectionPanels(IniStore store) {
+    // The program always passes its store at shutdown: the fallback file is
+    // read when the settings did not load, but never written.
+    SaveConnectionHistory(store, store ? nullptr : g_setup.fallbackHistoryPath.c_str());
     ConnectionTree_Dispose(g_connectionTree);
     g_connectionTree = nullptr;
+    DisposeConnectionHistory();
     g_setup = ConnectionPanelsSetup{};
 }
 
 void RegisterPanelCallbacks() {
     RegisterSearchPanelCallbacks();
+    RegisterSensorLinkCallbacks();
+    RegisterConnectPanelCallbacks();
 }

@@ -2,6 +2,8 @@
 #ifndef CORVIN_CONNECTION_PANELS_H
 #define CORVIN_CONNECTION_PANELS_H
 
+#include <string>
+
 #include "ini.h"
 #include "koralink.h"
 #include "panel_set.h"
@@ -13,6 +15,8 @@ struct ConnectionPanelsSetup {
     int *uiBusy = nullptr;               // set while a long operation runs
     const int *skipBaudSearch = nullptr; // the menu's switch: list, don't probe
     LinkContext *sharedLink = nullptr;   // the one accepted connection
+    // The history file read when the settings file did not load.
+    std::string fallbackHistoryPath;
 };
 
 // Called once after the settings file was loaded (store, or null when it

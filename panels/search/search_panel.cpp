@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "con_pnl.h"
+#include "connect_panel.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "messages.h"
@@ -57,14 +59,17 @@ void OnConnectionSelected() {
     // after an unusable one dimmed it.
     tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 0);
 
-    // Not built yet: copying the selection into the connect panel (transfer
-    // mode radio buttons, ShowTransferMode, remote server and port, COM number
-    // and baud ring) arrives with the connect panel and its history. Until
-    // then accept works on whatever the connect panel holds.
     const ConnectionRecord &r = entry.record;
+    int con = ConnectionPanels().panels.con;
     char text[256];
     if (entry.isNetwork) {
+        tk::SetCtrlVal(con, CON_PNL_RBTN_USB_COM, 0);
+        tk::SetCtrlVal(con, CON_PNL_RBTN_TCPIP_CLIENT, 1);
+        tk::SetCtrlVal(con, CON_PNL_RBTN_OTHER_COM, 0);
+        ShowTransferMode(TRANSFER_TCPIP);
         std::string address = Ipv4Text(r.localIp);
+        tk::SetCtrlVal(con, CON_PNL_STRG_REMOTE_SERVER, address.c_str());
+        tk::SetCtrlVal(con, CON_PNL_NUMR_REMOTE_PORT, static_cast<int>(r.localPort));
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_COPY_COM_OR_IP, address.c_str());
         std::snprintf(text, sizeof text, "%d", r.localPort);
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, text);
@@ -72,7 +77,15 @@ void OnConnectionSelected() {
                       r.localPort);
         EndProgressWith(text);
     } else if (entry.isSerial) {
+        // "Other" COM ports take the USB button too: both are plain serial
+        // lines to the library.
+        tk::SetCtrlVal(con, CON_PNL_RBTN_USB_COM, 1);
+        tk::SetCtrlVal(con, CON_PNL_RBTN_TCPIP_CLIENT, 0);
+        tk::SetCtrlVal(con, CON_PNL_RBTN_OTHER_COM, 0);
+        ShowTransferMode(TRANSFER_USB_COM);
         int code = entry.identified ? BaudCodeOf(entry.baudRate) : kDefaultBaudCode;
+        tk::SetCtrlVal(con, CON_PNL_NUMR_COM_PORTNUM, static_cast<int>(r.comNumber));
+        tk::SetCtrlVal(con, CON_PNL_RING_BAUDRATE, code);
         std::snprintf(text, sizeof text, "%d", r.comNumber);
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_COPY_COM_OR_IP, text);
         std::snprintf(text, sizeof text, "%d", KoralinkBaudRate(code));
