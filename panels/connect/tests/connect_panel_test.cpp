@@ -1,6 +1,9 @@
 // The connect panel with its history: start-up, ring choices, remembering,
 // clearing, transfer-mode buttons and the history written at shutdown.
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "connect_panel.h"
@@ -88,6 +91,18 @@ TEST_F(ConnectPanel, ModeButtonsAreExclusiveAndEnableTheirFields) {
     }
 }
 
+TEST_F(ConnectPanel, ClosingItsWindowReturnsToTheSearchPanel) {
+    Start("");
+    tk::HidePanel(setup_.panels.search);
+    tk::DisplayPanel(Con());
+    tk::CallPanelCallback(Con(), tk::EVENT_CLOSE);
+    int con = -1, search = -1;
+    tk::GetPanelAttribute(Con(), tk::ATTR_VISIBLE, &con);
+    tk::GetPanelAttribute(setup_.panels.search, tk::ATTR_VISIBLE, &search);
+    EXPECT_EQ(con, 0);
+    EXPECT_EQ(search, 1) << "no window left to see or to end the program with";
+}
+
 TEST_F(ConnectPanel, ShutdownWritesTheChosenOrderBack) {
     Start(kThreeEntries);
     tk::SetCtrlVal(Con(), CON_PNL_RING_HISTORY, 3);
@@ -97,6 +112,33 @@ TEST_F(ConnectPanel, ShutdownWritesTheChosenOrderBack) {
          {"Number of entries = 3", "Entry #1: Type = 3", "Entry #1: Port number = 2",
           "Entry #2: Type = 1", "Entry #3: Remote server = \"192.168.0.20\""})
         EXPECT_NE(file.find(line), std::string::npos) << line << " missing in\n" << file;
+}
+
+TEST_F(ConnectPanel, MissingFallbackFileIsAFirstRunButAnUnreadableOneIsReported) {
+    Start("");
+    char dir[] = "/tmp/fallbackXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string file = std::string(dir) + "/comm_settings";
+    FILE *f = std::fopen(file.c_str(), "w");
+    std::fputs(kThreeEntries, f);
+    std::fclose(f);
+    struct Case {
+        std::string path;
+        int result;
+        size_t popups;
+    } cases[] = {{std::string(dir) + "/missing", -1, 0}, {dir, -1, 1}, {file, 0, 0}};
+    for (const Case &c : cases) {
+        tk::TakeCapturedPopups();
+        EXPECT_EQ(LoadConnectionHistory(nullptr, c.path.c_str()), c.result) << c.path;
+        auto popups = tk::TakeCapturedPopups();
+        ASSERT_EQ(popups.size(), c.popups) << c.path;
+        if (c.popups) {
+            EXPECT_EQ(popups[0].message, "Error trying to read history of \nlast connections");
+        }
+    }
+    EXPECT_EQ(ListNumItems(ConnectionHistory()), 3);
+    std::remove(file.c_str());
+    rmdir(dir);
 }
 
 } // namespace
