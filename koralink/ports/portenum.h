@@ -42,7 +42,8 @@ struct PortInfo {
 // KORALINK_SYSFS_ROOT), sorted by COM number, the system console left out.
 std::vector<PortInfo> EnumeratePorts();
 
-// The port with this COM number; false when there is none.
+// The port with this COM number (a port-map entry before a real port);
+// false when there is none.
 bool ResolvePort(int comNumber, PortInfo *out);
 
 // The real serial ports found under sysfsRoot ("/" for the running system),
@@ -54,6 +55,13 @@ std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot);
 // sysfs tree under sysfsRoot on Linux, the "Ports" devices of SetupAPI on
 // Windows (which has no use for sysfsRoot). Never opens a device.
 std::vector<PortInfo> EnumerateSystemPorts(const std::string &sysfsRoot);
+
+// The system's port COM<comNumber>, false when there is none. Linux looks
+// it up in sysfs; on Windows every number has its device path
+// ("\\.\COM<n>") and opening it tells whether the port is there, so no
+// device list is read: a SetupAPI walk costs tens of milliseconds, and a
+// search opens ports by the dozen.
+bool ResolveSystemPort(int comNumber, const std::string &sysfsRoot, PortInfo *out);
 
 // A "Ports" class device as SetupAPI describes it.
 struct WindowsPortDevice {

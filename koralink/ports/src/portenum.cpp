@@ -27,15 +27,23 @@ bool ResolvePort(int comNumber, PortInfo *out) {
     if (comNumber < kMinComNumber || comNumber > kMaxComNumber) {
         return false;
     }
-    for (PortInfo &port : EnumeratePorts()) {
+    PortInfo found;
+    bool known = false;
+    for (PortInfo &port : ReadPortMapFile(Env("KORALINK_PORTMAP"))) {
         if (port.comNumber == comNumber) {
-            if (out != nullptr) {
-                *out = std::move(port);
-            }
-            return true;
+            found = std::move(port);
+            known = true;
+            break;
         }
     }
-    return false;
+    if (!known && std::strcmp(Env("KORALINK_PORTMAP_ONLY"), "1") != 0) {
+        const char *root = Env("KORALINK_SYSFS_ROOT");
+        known = ResolveSystemPort(comNumber, *root != '\0' ? root : "/", &found);
+    }
+    if (known && out != nullptr) {
+        *out = std::move(found);
+    }
+    return known;
 }
 
 } // namespace koralink

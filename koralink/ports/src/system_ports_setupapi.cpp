@@ -15,4 +15,10 @@ std::vector<PortInfo> EnumerateSystemPorts(const std::string & /*sysfsRoot*/) {
     return PortsOfWindowsDevices(devices);
 }
 
+bool ResolveSystemPort(int comNumber, const std::string & /*sysfsRoot*/, PortInfo *out) {
+    out->comNumber = comNumber;
+    out->devicePath = "\\\\.\\COM" + std::to_string(comNumber);
+    return true;
+}
+
 } // namespace koralink
