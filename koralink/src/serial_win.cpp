@@ -31,6 +31,12 @@ std::string DevicePath(const std::string &path) {
     return path;
 }
 
+// Longest single wait of a read. Windows ends the wait at the first byte,
+// but wine lets it run to its end before it hands over what came: in short
+// slices an answer is still picked up within a few milliseconds there. The
+// frame exchange calls again until its own deadline.
+constexpr int kSliceMs = 5;
+
 bool IsGoneError(DWORD e) {
     // A USB adapter pulled out while open: the driver fails every call on the
     // stale handle, with one of these depending on the driver.
@@ -75,7 +81,8 @@ class SerialPort final : public Transport {
         t.ReadIntervalTimeout = MAXDWORD;
         if (timeoutMs > 0) {
             t.ReadTotalTimeoutMultiplier = MAXDWORD;
-            t.ReadTotalTimeoutConstant = static_cast<DWORD>(timeoutMs);
+            t.ReadTotalTimeoutConstant =
+                static_cast<DWORD>(timeoutMs < kSliceMs ? timeoutMs : kSliceMs);
         } else {
             t.ReadTotalTimeoutMultiplier = 0;
             t.ReadTotalTimeoutConstant = 0;
