@@ -5,6 +5,7 @@
 // failure.
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -249,6 +250,49 @@ void CheckFiles() {
     DeleteFileA("wine-test.ini");
 }
 
+// Figures, not checks: how long the calls take under wine, for comparison
+// with the Linux build in the same lab.
+void PrintFigures() {
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
+    struct {
+        const char *what;
+        int com;
+        int baudCode;
+    } lines[] = {{"LINE OK exchange, COM34 at 115200", 34, KORALINK_BAUD_115200},
+                 {"LINE OK exchange, COM1 at 9600", 1, KORALINK_BAUD_9600},
+                 {"unanswered LINE OK, silent COM2 (answer time 150 ms)", 2, KORALINK_BAUD_9600}};
+    for (const auto &l : lines) {
+        Ctx ctx;
+        if (KORALINK_init_rs232(&ctx, l.com, l.baudCode, KORALINK_OPEN_SERIAL_PROBE) != 1)
+            continue;
+        const int rounds = 10;
+        auto start = Clock::now();
+        for (int i = 0; i < rounds; ++i)
+            KORALINK_exchange_frame(&ctx, KORALINK_CMD_LINE_OK, 0, nullptr, 0);
+        std::printf("figure: %s: %.1f ms each\n", l.what, ms(Clock::now() - start) / rounds);
+    }
+    auto start = Clock::now();
+    Ctx ctx;
+    KORALINK_init_rs232(&ctx, 34, KORALINK_BAUD_115200, KORALINK_OPEN_SERIAL_PROBE);
+    std::printf("figure: opening COM34: %.1f ms\n", ms(Clock::now() - start));
+    Ctx refused;
+    start = Clock::now();
+    KORALINK_init_tcp(&refused, 1, "127.0.0.1", KORALINK_OPEN_TCP_PROBE);
+    std::printf("figure: connecting to a closed TCP port: %.1f ms (%s)\n", ms(Clock::now() - start),
+                refused.c.lastError);
+    int result = 0;
+    start = Clock::now();
+    Search(KORALINK_search_local_LAN, &result);
+    std::printf("figure: converter discovery: %.1f ms\n", ms(Clock::now() - start));
+    start = Clock::now();
+    Search(KORALINK_search_local_USB, &result);
+    Search(KORALINK_search_local_COM, &result);
+    std::printf("figure: listing the ports (SetupAPI, twice): %.1f ms\n", ms(Clock::now() - start));
+}
+
 } // namespace
 
 int main() {
@@ -267,6 +311,7 @@ int main() {
     CheckHeldPort();
     CheckConverters();
     CheckFiles();
+    PrintFigures();
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
