@@ -1,12 +1,19 @@
 # Shared build helpers: warnings, sanitizers, test and fuzz registration.
 include_guard(GLOBAL)
 
-set(CORVIN_WARNINGS -Wall -Wextra -Wpedantic -Wshadow)
+# MSVC (a Windows build of the program) takes its own spelling.
+if(MSVC)
+    set(CORVIN_WARNINGS /W4 /permissive-)
+    set(CORVIN_WERROR_FLAG /WX)
+else()
+    set(CORVIN_WARNINGS -Wall -Wextra -Wpedantic -Wshadow)
+    set(CORVIN_WERROR_FLAG -Werror)
+endif()
 
 function(corvin_warnings target)
     target_compile_options(${target} PRIVATE ${CORVIN_WARNINGS})
     if(CORVIN_WERROR)
-        target_compile_options(${target} PRIVATE -Werror)
+        target_compile_options(${target} PRIVATE ${CORVIN_WERROR_FLAG})
     endif()
 endfunction()
 
