@@ -10,6 +10,7 @@
 #include "fake_link.h"
 #include "panel_ids.h"
 #include "search_panel.h"
+#include "strict_callbacks.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
 
@@ -22,6 +23,7 @@ class SearchPanel : public ::testing::Test {
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         RegisterPanelCallbacks();
+        StrictPanelCallbacks();
     }
     void SetUp() override {
         searchPanel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
