@@ -53,6 +53,7 @@ class DialogTest : public ::testing::Test {
         StartConnectionPanels(setup, nullptr);
         ASSERT_NE(g_connectionTree, nullptr);
         tk::DisplayPanel(panels_.con);
+        tk::TakeCapturedPopups(); // the history file these tests do not have
     }
     void TearDown() override {
         KORALINK_close(&sharedLink_);

@@ -5,12 +5,14 @@
 
 #include <arpa/inet.h>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "corvinsim/lab.h"
@@ -65,7 +67,8 @@ class ConverterCommand : public ::testing::Test {
                            port +
                            "\nOP=1\nBR=9\nRP=5001\nSensor=no\nBootMs=100\n"
                            "[converter stubborn]\nKind=Converter\nHost=127.0.0.162\nUdpPort=" +
-                           port + "\nOP=1\nRP=5002\nSensor=no\nConverterFault=unconfirmed\n";
+                           port +
+                           "\nOP=1\nRP=5002\nSensor=no\nConverterFault=unconfirmed\nBootMs=100\n";
         std::string error;
         lab_ = corvinsim::Lab::Start(text, "", &error);
         ASSERT_TRUE(lab_) << error;
@@ -107,6 +110,8 @@ TEST_F(ConverterCommand, AModuleThatDoesNotConfirmFailsAndKeepsItsSettings) {
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_TRUE(Has(run, "remote port")) << "the cause names the setting: " << run.out;
     EXPECT_FALSE(Has(run, "remote-port=7000")) << run.out;
+    // It restarts with its old settings.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
     run = Command("show 127.0.0.162");
     EXPECT_TRUE(Has(run, "remote-port=5002\n")) << run.out;
 }
