@@ -182,6 +182,11 @@ int CC_PICT_WRITE_SERIAL_DEV(int panel, int, int event, void *, int, int) {
     tk::GetCtrlVal(panel, SERCFG_PNL_RING_BAUDRATE, &code);
     char text[256];
     int result = SetSensorBaud(text, sizeof text, code);
+    // The sensor now talks at the new rate only: the connect panel follows
+    // it, or its accept and test (and a second change) would use a rate the
+    // sensor no longer answers at.
+    if (result == 0)
+        tk::SetCtrlVal(ConnectionPanels().panels.con, CON_PNL_RING_BAUDRATE, code);
     ShowStatus(text, result != 0 ? -1 : 0);
     ReleaseBusy();
     MarkDevicesChanged();

@@ -98,10 +98,15 @@ TEST_F(SerialDialog, OpeningTheAcceptedPortIsRefused) {
 
 TEST_F(SerialDialog, ANewRateIsWhereTheNextSearchFindsTheSensor) {
     SearchAndOpen();
-    tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_57600);
-    Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
-    EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS),
-              std::make_pair(std::string("Found sensor #00041: CT-9 test probe v1.2"), 0));
+    // The second change starts from the rate the first one set.
+    for (int code : {KORALINK_BAUD_19200, KORALINK_BAUD_57600}) {
+        tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, code);
+        Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
+        EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS),
+                  std::make_pair(std::string("Found sensor #00041: CT-9 test probe v1.2"), 0))
+            << code;
+        EXPECT_EQ(Val(panels_.con, CON_PNL_RING_BAUDRATE), code);
+    }
     EXPECT_EQ(devicesChanged_, 1);
     EXPECT_EQ(busy_, 0);
 
@@ -145,6 +150,7 @@ TEST_F(SerialDialog, RefusedOrUnansweredChangesLeaveTheStatusRed) {
                 << c.what << ": " << status.first;
         }
         EXPECT_EQ(devicesChanged_, 1) << c.what << ": any write counts";
+        EXPECT_EQ(Val(panels_.con, CON_PNL_RING_BAUDRATE), c.code) << c.what;
         sharedLink_.isOpen = 0;
     }
     Commit(D(), SERCFG_PNL_PICT_SERIAL_CNF_QUIT);
