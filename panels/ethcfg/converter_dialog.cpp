@@ -56,22 +56,35 @@ template <size_t N> void SetMode(const int (&controls)[N], bool editable) {
         tk::SetCtrlAttribute(Dialog(), control, tk::ATTR_CTRL_MODE, editable ? 1 : 0);
 }
 
-// The rate ring: the table's rates, plus one item for a rate the table
-// lacks, so that such a module is shown (and kept) at its own rate.
-void ShowRate(int32_t rate) {
+// Selects value on a ring whose panel data has count items (values 0 to
+// count - 1). A value the ring lacks gets an item of its own, labelled
+// label: otherwise the ring would keep showing the previous module's choice,
+// and a write would give this module that setting behind the user's back.
+void ShowRingValue(int control, int count, int value, const std::string &label) {
     int panel = Dialog();
-    int count = 0;
-    tk::GetNumListItems(panel, ETHCFG_PNL_RING_BAUDRATE, &count);
-    if (count > kConverterBaudCount)
-        tk::DeleteListItem(panel, ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount, -1);
+    int items = 0;
+    tk::GetNumListItems(panel, control, &items);
+    if (items > count)
+        tk::DeleteListItem(panel, control, count, -1);
+    if (value < 0 || value >= count)
+        tk::InsertListItem(panel, control, -1, label.c_str(), value);
+    tk::SetCtrlVal(panel, control, value);
+}
+
+// A newer module's mode the rings do not offer (PPPoE, secure modes).
+void ShowModeRing(int control, int count, int32_t mode) {
+    ShowRingValue(control, count, mode, "mode " + std::to_string(mode));
+}
+
+// The table's rates, or the module's own rate when the table lacks it.
+void ShowRate(int32_t rate) {
     int index = ConverterBaudIndex(rate);
-    if (index < 0 && rate > 0) {
-        tk::InsertListItem(panel, ETHCFG_PNL_RING_BAUDRATE, -1, std::to_string(rate).c_str(),
-                           kConverterKeptRateValue);
-        index = kConverterKeptRateValue;
-    }
-    tk::SetCtrlVal(panel, ETHCFG_PNL_RING_BAUDRATE,
-                   index >= 0 ? index : kConverterDefaultBaudIndex);
+    if (index < 0 && rate > 0)
+        ShowRingValue(ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount, kConverterKeptRateValue,
+                      std::to_string(rate));
+    else
+        ShowRingValue(ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount,
+                      index >= 0 ? index : kConverterDefaultBaudIndex, "");
 }
 
 bool TakeBusy() {
@@ -141,9 +154,8 @@ void ShowConverterSettings(const ConnectionRecord *record) {
                      .c_str()
                : "");
     ShowFields(kMacFields, record ? record->mac : nullptr);
-    tk::SetCtrlVal(panel, ETHCFG_PNL_RING_IP_MODE, record ? static_cast<int>(record->ipMode) : 0);
-    tk::SetCtrlVal(panel, ETHCFG_PNL_RING_OP_MODE,
-                   record ? static_cast<int>(record->deviceMode) : 0);
+    ShowModeRing(ETHCFG_PNL_RING_IP_MODE, 2, record ? record->ipMode : 0);
+    ShowModeRing(ETHCFG_PNL_RING_OP_MODE, 4, record ? record->deviceMode : 0);
     tk::SetCtrlVal(panel, ETHCFG_PNL_NUMR_LOCAL_PORT,
                    record ? static_cast<int>(record->localPort) : 0);
     tk::SetCtrlVal(panel, ETHCFG_PNL_NUMR_REMOTE_PORT,

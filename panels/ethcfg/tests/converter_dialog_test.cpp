@@ -166,6 +166,36 @@ TEST_F(EthernetDialog, TheRateRingShowsAndKeepsTheModulesRate) {
     EXPECT_EQ(items, kConverterBaudCount) << "the extra item belongs to one module only";
 }
 
+// Modes the rings do not offer are shown as they are and read back
+// unchanged (the library then refuses to write them, saying why), never
+// replaced by what the ring showed for the module before.
+TEST_F(EthernetDialog, ModesTheRingsLackAreShownAndKept) {
+    struct Case {
+        int32_t ipMode, deviceMode;
+        const char *ipLabel, *opLabel;
+    } cases[] = {{1, 1, "DHCP", "TCP server"},
+                 {2, 1, "mode 2", "TCP server"},
+                 {0, 5, "STATIC", "mode 5"},
+                 {0, 3, "STATIC", "UDP"}};
+    for (const Case &c : cases) {
+        ConnectionRecord r = NetEntry({10, 0, 0, 5}, "m", 9600).record;
+        r.ipMode = c.ipMode;
+        r.deviceMode = c.deviceMode;
+        ShowConverterSettings(&r);
+        EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_IP_MODE), c.ipLabel);
+        EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_OP_MODE), c.opLabel);
+        ConnectionRecord read = r;
+        ReadConverterPanel(&read);
+        EXPECT_EQ(read.ipMode, c.ipMode);
+        EXPECT_EQ(read.deviceMode, c.deviceMode);
+    }
+    int items = 0;
+    tk::GetNumListItems(D(), ETHCFG_PNL_RING_IP_MODE, &items);
+    EXPECT_EQ(items, 2);
+    tk::GetNumListItems(D(), ETHCFG_PNL_RING_OP_MODE, &items);
+    EXPECT_EQ(items, 4);
+}
+
 TEST_F(EthernetDialog, DhcpMakesTheAddressFieldsIndicators) {
     ConnectionRecord r = NetEntry({10, 0, 0, 5}, "m", 9600).record;
     r.ipMode = 1;
