@@ -313,16 +313,17 @@ TEST_F(EthernetDialog, ReadAndWriteWaitWhileBusy) {
 
 // Two modules: one takes writes, one takes them without applying them.
 constexpr const char *kConverterLab =
-    "[converter good]\nKind=Converter\nHost=127.0.0.151\nUdpPort=@PORT@\nOP=1\nBR=9\n"
+    "[converter "
+    "good]\nKind=Converter\nModel=SIM-S2E\nHost=127.0.0.151\nUdpPort=@PORT@\nOP=1\nBR=9\n"
     "Sensor=no\nBootMs=100\n"
-    "[converter stubborn]\nKind=Converter\nHost=127.0.0.152\nUdpPort=@PORT@\nOP=1\n"
+    "[converter stubborn]\nKind=Converter\nModel=SIM-S2E\nHost=127.0.0.152\nUdpPort=@PORT@\nOP=1\n"
     "Sensor=no\nConverterFault=unconfirmed\nBootMs=100\n";
 
 TEST_F(EthernetDialog, AWriteChangesTheModuleAndTheNextSearchShowsIt) {
     StartLab(kConverterLab);
     skipBaud_ = 1;
     SearchAgain();
-    ASSERT_NE(EntryNamed("WIZ750SR 127.0.0.151"), nullptr);
+    ASSERT_NE(EntryNamed("SIM-S2E 127.0.0.151"), nullptr);
     Open("127.0.0.151");
     ASSERT_EQ(Visible(D()), 1);
     EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_BAUDRATE), "28800");
@@ -340,7 +341,7 @@ TEST_F(EthernetDialog, AWriteChangesTheModuleAndTheNextSearchShowsIt) {
     EXPECT_EQ(Visible(D()), 0);
     EXPECT_EQ(Visible(panels_.search), 1) << "leaving after a write searches again";
     EXPECT_EQ(EditedConverter.type, 0);
-    const ConnectionEntry *after = EntryNamed("WIZ750SR 127.0.0.151");
+    const ConnectionEntry *after = EntryNamed("SIM-S2E 127.0.0.151");
     ASSERT_NE(after, nullptr);
     EXPECT_EQ(after->record.remotePort, 7123);
     EXPECT_EQ(after->record.remoteIp[3], 42);
@@ -368,7 +369,7 @@ TEST_F(EthernetDialog, ARefusedWriteSaysWhySavesNothingAndStillSearchesOnQuit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     Commit(D(), ETHCFG_PNL_PICT_WIZNET_CNF_QUIT);
     EXPECT_EQ(Visible(panels_.search), 1);
-    const ConnectionEntry *after = EntryNamed("WIZ750SR 127.0.0.152");
+    const ConnectionEntry *after = EntryNamed("SIM-S2E 127.0.0.152");
     ASSERT_NE(after, nullptr);
     EXPECT_EQ(after->record.remotePort, oldPort) << "nothing was saved";
 }

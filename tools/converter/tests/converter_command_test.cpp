@@ -61,14 +61,15 @@ class ConverterCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string port = std::to_string(FreeUdpPort());
-        std::string text = "[lab]\nLanTargets=127.255.255.255:" + port +
-                           "\nKORALINK_LAN_WINDOW_MS=400\nKORALINK_LAN_ACCESS_MS=600\n"
-                           "[converter good]\nKind=Converter\nHost=127.0.0.161\nUdpPort=" +
-                           port +
-                           "\nOP=1\nBR=9\nRP=5001\nSensor=no\nBootMs=100\n"
-                           "[converter stubborn]\nKind=Converter\nHost=127.0.0.162\nUdpPort=" +
-                           port +
-                           "\nOP=1\nRP=5002\nSensor=no\nConverterFault=unconfirmed\nBootMs=100\n";
+        std::string text =
+            "[lab]\nLanTargets=127.255.255.255:" + port +
+            "\nKORALINK_LAN_WINDOW_MS=400\nKORALINK_LAN_ACCESS_MS=600\n"
+            "[converter good]\nKind=Converter\nMac=02:00:00:00:00:A1\nHost=127.0.0.161\nUdpPort=" +
+            port +
+            "\nOP=1\nBR=9\nRP=5001\nSensor=no\nBootMs=100\n"
+            "[converter "
+            "stubborn]\nKind=Converter\nMac=02:00:00:00:00:A2\nHost=127.0.0.162\nUdpPort=" +
+            port + "\nOP=1\nRP=5002\nSensor=no\nConverterFault=unconfirmed\nBootMs=100\n";
         std::string error;
         lab_ = corvinsim::Lab::Start(text, "", &error);
         ASSERT_TRUE(lab_) << error;
@@ -82,14 +83,14 @@ class ConverterCommand : public ::testing::Test {
 TEST_F(ConverterCommand, ListShowsEveryModuleOnALine) {
     CommandRun run = Command("list");
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_TRUE(Has(run, "127.0.0.161 00:08:DC:00:00:A1 ")) << run.out;
+    EXPECT_TRUE(Has(run, "127.0.0.161 02:00:00:00:00:A1 ")) << run.out;
     EXPECT_TRUE(Has(run, " server ")) << run.out;
     EXPECT_TRUE(Has(run, " 28800\n")) << run.out;
-    EXPECT_TRUE(Has(run, "127.0.0.162 00:08:DC:00:00:A2 ")) << run.out;
+    EXPECT_TRUE(Has(run, "127.0.0.162 02:00:00:00:00:A2 ")) << run.out;
 
     run = Command("--json list");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("[{\"mac\":\"00:08:DC:00:00:A1\"", 0), 0u) << run.out;
+    EXPECT_EQ(run.out.rfind("[{\"mac\":\"02:00:00:00:00:A1\"", 0), 0u) << run.out;
 }
 
 TEST_F(ConverterCommand, SetWritesConfirmsAndSurvivesTheRestart) {
