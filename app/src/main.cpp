@@ -1,4 +1,4 @@
-#include "shell.h"
+#include "program.h"
 
 int main(int argc, char **argv) {
     return RunProgram(argc, argv);

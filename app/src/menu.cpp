@@ -1,6 +1,9 @@
-#include "connection_panels.h"
-#include "panel_ids.h"
-#include "shell.h"
+#include "menu.h"
+
+#include "debug_log.h"
+#include "program.h"
+#include "search_panel.h"
+#include "search_pnl.h"
 #include "toolkit/ui.h"
 
 // The same steps as the search button's, busy check included.
@@ -9,8 +12,8 @@ void CC_CON_MENU_RESEARCH(int, int, void *, int) {
 }
 
 void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
-    tk::HidePanel(g_searchPanel);
-    tk::DisplayPanel(g_conPanel);
+    tk::HidePanel(Program().panels.search);
+    tk::DisplayPanel(Program().panels.con);
 }
 
 void CC_CON_MENU_EXIT(int, int, void *, int) {
@@ -18,10 +21,11 @@ void CC_CON_MENU_EXIT(int, int, void *, int) {
 }
 
 void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
-    debugLog = debugLog == 0 ? 1 : 0;
-    tk::SetMenuBarAttribute(g_conMenuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE, tk::ATTR_CHECKED,
-                            debugLog);
-    if (debugLog == 0) {
+    int on = DebugLogEnabled() == 0 ? 1 : 0;
+    SetDebugLogEnabled(on);
+    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, on);
+    if (on == 0) {
         // Hidden, not cleared: the next switch-on clears it.
         tk::ConsoleSetVisible(0);
         return;
@@ -35,9 +39,10 @@ void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
 }
 
 void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
-    skipBaudSearch = skipBaudSearch == 0 ? 1 : 0;
-    tk::SetMenuBarAttribute(g_conMenuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD, tk::ATTR_CHECKED,
-                            skipBaudSearch);
+    int &skip = Program().skipBaudSearch;
+    skip = skip == 0 ? 1 : 0;
+    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+                            tk::ATTR_CHECKED, skip);
 }
 
 void CC_CON_MENU_ABOUT(int, int, void *, int) {

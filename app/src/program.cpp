@@ -1,97 +1,93 @@
+#include "program.h"
+
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
 
 #include "connection_panels.h"
-#include "koralink.h"
+#include "debug_log.h"
+#include "menu.h"
+#include "messages.h"
 #include "panel_ids.h"
-#include "shell.h"
 #include "toolkit/ui.h"
-
-LinkContext g_sharedLink = {};
 
 namespace {
 
-// The settings file existed but could not be read: writing the run's store
-// over it would replace the user's settings with an empty file.
-bool g_settingsUnreadable = false;
+ProgramState g_program;
 
-bool SettingsExists(const char *path) {
-    struct stat st;
-    return path[0] != '\0' && stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Everything a second run in the same process must see fresh.
-void ResetRunState() {
-    g_searchPanel = g_conPanel = g_ethcfgPanel = g_sercfgPanel = g_conMenuBar = 0;
-    debugLog = skipBaudSearch = UiBusy = DevicesChanged = 0;
-    SettingsPath[0] = '\0';
-    g_settingsUnreadable = false;
-    std::memset(&g_sharedLink, 0, sizeof g_sharedLink);
+// Loads the four panels; a failed load ends the program (what was loaded is
+// left to the exit).
+bool LoadPanels(PanelSet *panels) {
+    if ((panels->search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL)) < 0)
+        return false;
+    if ((panels->con = tk::LoadPanel(0, kPanelResource, CON_PNL)) < 0)
+        return false;
+    if ((panels->ethcfg = tk::LoadPanel(0, kPanelResource, ETHCFG_PNL)) < 0)
+        return false;
+    if ((panels->sercfg = tk::LoadPanel(0, kPanelResource, SERCFG_PNL)) < 0)
+        return false;
+    panels->menuBar = tk::GetPanelMenuBar(panels->search);
+    return true;
 }
 
 } // namespace
 
+ProgramState &Program() {
+    return g_program;
+}
+
 int StartProgram(int argc, char **argv) {
-    ResetRunState();
+    // Everything a second run in the same process must see fresh.
+    g_program = ProgramState{};
+    SetDebugLogEnabled(0);
     if (tk::InitUIRuntime(argc, argv) < 0)
         return -1;
 
     // Callbacks are bound by name while the panels load.
     RegisterShellCallbacks();
     RegisterPanelCallbacks();
-
-    // A failed load ends the program; what was loaded is left to the exit.
-    if ((g_searchPanel = tk::LoadPanel(0, kPanelResource, SEARCH_PNL)) < 0)
+    if (!LoadPanels(&g_program.panels))
         return -1;
-    if ((g_conPanel = tk::LoadPanel(0, kPanelResource, CON_PNL)) < 0)
-        return -1;
-    if ((g_ethcfgPanel = tk::LoadPanel(0, kPanelResource, ETHCFG_PNL)) < 0)
-        return -1;
-    if ((g_sercfgPanel = tk::LoadPanel(0, kPanelResource, SERCFG_PNL)) < 0)
-        return -1;
-    g_conMenuBar = tk::GetPanelMenuBar(g_searchPanel);
+    BindMessagePanels(g_program.panels);
 
     ParseVersion(kProgramVersionText, &ProgramVersion);
-    ParseCommandLine(argc, argv);
+    ParseCommandLine(argc, argv, g_program.settings.path);
 
     // After localisation, so the title is never translated.
     char title[250];
     std::snprintf(title, sizeof title, "%s V%d.%d (Build-date: %s)", kProgramName,
                   ProgramVersion.major, ProgramVersion.minor, kBuildDate);
-    tk::SetPanelAttribute(g_searchPanel, tk::ATTR_TITLE, title);
+    tk::SetPanelAttribute(g_program.panels.search, tk::ATTR_TITLE, title);
 
-    ResolveSettingsPath(SettingsPath);
-    if (LoadSettingsStore(&SettingsStore, SettingsPath) == 0) {
-        StartConnectionPanels(SettingsStore);
-    } else {
-        g_settingsUnreadable = SettingsExists(SettingsPath);
-        SettingsStore = CreateIniStore(0);
-        StartConnectionPanels(nullptr);
-    }
+    SettingsModel &settings = g_program.settings;
+    ResolveSettingsPath(settings.path);
+    bool loaded = settings.Load() == 0;
 
-    tk::DisplayPanel(g_searchPanel);
+    ConnectionPanelsSetup setup;
+    setup.panels = g_program.panels;
+    setup.uiBusy = &g_program.uiBusy;
+    setup.skipBaudSearch = &g_program.skipBaudSearch;
+    setup.sharedLink = &g_program.sharedLink;
+    char history[kSettingsPathSize];
+    if (FallbackHistoryPath(history, sizeof history) == 0)
+        setup.fallbackHistoryPath = history;
+    StartConnectionPanels(setup, loaded ? settings.store : nullptr);
+
+    tk::DisplayPanel(g_program.panels.search);
     return 0;
 }
 
 int FinishProgram() {
     WaitWithEvents(1000);
-    KORALINK_close(&g_sharedLink);
-    StopConnectionPanels(SettingsStore);
-    if (g_settingsUnreadable) {
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(6));
-        DisposeIniStore(SettingsStore);
-    } else if (SaveSettingsStore(SettingsStore, SettingsPath) != 0) {
-        DisposeIniStore(SettingsStore); // no path to write to; nothing else owns it
-    }
-    SettingsStore = nullptr;
+    KORALINK_close(&g_program.sharedLink);
+    StopConnectionPanels(g_program.settings.store);
+    g_program.settings.Save();
 
-    tk::DiscardPanel(g_sercfgPanel);
-    tk::DiscardPanel(g_ethcfgPanel);
-    tk::DiscardPanel(g_conPanel);
-    tk::DiscardPanel(g_searchPanel);
-    g_searchPanel = g_conPanel = g_ethcfgPanel = g_sercfgPanel = g_conMenuBar = 0;
+    PanelSet &panels = g_program.panels;
+    tk::DiscardPanel(panels.sercfg);
+    tk::DiscardPanel(panels.ethcfg);
+    tk::DiscardPanel(panels.con);
+    tk::DiscardPanel(panels.search);
+    panels = PanelSet{};
+    BindMessagePanels(panels);
     return 0;
 }
 

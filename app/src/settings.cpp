@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "shell.h"
+#include "messages.h"
+#include "program.h"
+#include "settings_file.h"
 #include "textutil.h"
-
-char SettingsPath[kSettingsPathSize] = "";
 
 namespace {
 
@@ -154,8 +154,8 @@ std::vector<std::string> RecordedLanguageFiles() {
     return g_languageFiles;
 }
 
-void ParseCommandLine(int argc, char **argv) {
-    if (argc < 2 || argv == nullptr || argv[0] == nullptr)
+void ParseCommandLine(int argc, char **argv, char *settingsPath) {
+    if (argc < 2 || argv == nullptr || argv[0] == nullptr || settingsPath == nullptr)
         return;
 
     std::string derived = argv[0];
@@ -164,7 +164,7 @@ void ParseCommandLine(int argc, char **argv) {
     else
         derived += ".ini";
     if (FitsPath(derived))
-        CopyText(SettingsPath, derived.c_str());
+        CopyText(settingsPath, kSettingsPathSize, derived.c_str());
 
     for (int i = 0; i < argc; i++) {
         const char *arg = argv[i];
@@ -177,7 +177,7 @@ void ParseCommandLine(int argc, char **argv) {
         case 'I':
         case 'i':
             if (IsRegularFile(value) && FileNameEndsWith(value, ".INI"))
-                CopyText(SettingsPath, value);
+                CopyText(settingsPath, kSettingsPathSize, value);
             break;
         case 'L':
         case 'l':
@@ -237,4 +237,24 @@ int SaveSettingsStore(IniStore store, const char *path) {
     }
     DisposeIniStore(store);
     return 0;
+}
+
+int SettingsModel::Load() {
+    if (LoadSettingsStore(&store, path) == 0)
+        return 0;
+    // A file that exists but could not be read must survive the run.
+    unreadable = IsRegularFile(path);
+    store = CreateIniStore(0);
+    return -1;
+}
+
+void SettingsModel::Save() {
+    if (unreadable) {
+        const char *title = GetMessageText(4);
+        ShowMessagePopup(title, GetMessageText(6));
+        DisposeIniStore(store);
+    } else if (SaveSettingsStore(store, path) != 0) {
+        DisposeIniStore(store); // no path to write to; nothing else owns it
+    }
+    store = nullptr;
 }

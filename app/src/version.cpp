@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell.h"
 #include "textutil.h"
+#include "version.h"
 
 ProgramVersionRec ProgramVersion = {0, 0, 0, 0};
 

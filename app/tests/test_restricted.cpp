@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "shell.h"
+#include "program.h"
 #include "shell_test_util.h"
 #include "toolkit/ui.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "shell.h"
+#include "program.h"
 #include "shell_test_util.h"
 
 using shelltest::Args;
@@ -54,7 +54,6 @@ TEST(ParseVersion, LongAndMissingTextsAreSafe) {
 class CommandLine : public ::testing::Test {
   protected:
     void SetUp() override {
-        SettingsPath[0] = '\0';
         ParseVersion(kProgramVersionText, &ProgramVersion);
         SetProgramDirectoryOverride(dir.path().c_str());
         exe = dir / "corvintracer";
@@ -63,11 +62,11 @@ class CommandLine : public ::testing::Test {
     void TearDown() override { SetProgramDirectoryOverride(nullptr); }
 
     std::string Resolve(std::initializer_list<std::string> args) {
-        SettingsPath[0] = '\0';
+        char path[kSettingsPathSize] = "";
         Args a(args);
-        ParseCommandLine(a.argc(), a.argv());
-        ResolveSettingsPath(SettingsPath);
-        return SettingsPath;
+        ParseCommandLine(a.argc(), a.argv(), path);
+        ResolveSettingsPath(path);
+        return path;
     }
 
     TempDir dir;

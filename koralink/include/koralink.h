@@ -163,6 +163,22 @@ KORALINK_API const char *KORALINK_get_LAN_error(void);
 #ifdef __cplusplus
 } // extern "C"
 
+// Rate of each baud code (index = code): the one table the library, the
+// program and the simulator share.
+inline constexpr int32_t kKoralinkBaudRates[8] = {9600,   19200,  38400,  57600,
+                                                  115200, 230400, 460800, 921600};
+// Rate of a baud code, 0 for a code outside 0..7.
+constexpr int32_t KoralinkBaudRate(int code) {
+    return code >= 0 && code < 8 ? kKoralinkBaudRates[code] : 0;
+}
+// Code of a rate, -1 for a rate without a code.
+constexpr int KoralinkBaudCode(int32_t rate) {
+    for (int code = 0; code < 8; ++code)
+        if (kKoralinkBaudRates[code] == rate)
+            return code;
+    return -1;
+}
+
 static_assert(sizeof(LinkContext) == 5972);
 static_assert(offsetof(LinkContext, isOpen) == 0);
 static_assert(offsetof(LinkContext, infoKind) == 8);

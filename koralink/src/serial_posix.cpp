@@ -172,11 +172,6 @@ class SerialPort final : public Transport {
 
 } // namespace
 
-int BaudRateOfCode(int baudCode) {
-    static const int rates[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-    return (baudCode >= 0 && baudCode < 8) ? rates[baudCode] : 0;
-}
-
 std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::string *cause) {
     speed_t speed = SpeedOfCode(request.baudCode);
     if (speed == B0) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "koralink.h"
+
 namespace koralink {
 
 class Transport {
@@ -34,7 +36,9 @@ class Transport {
 };
 
 // Baud rate of a baud code 0..7; 0 for an unknown code.
-int BaudRateOfCode(int baudCode);
+inline int BaudRateOfCode(int baudCode) {
+    return KoralinkBaudRate(baudCode);
+}
 
 struct SerialOpenRequest {
     std::string devicePath;

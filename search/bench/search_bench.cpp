@@ -10,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "corvinsim/lab.h"
 #include "search_engine.h"
-#include "shell.h"
+#include "text_format.h"
 
 namespace {
 
@@ -56,18 +54,14 @@ struct Result {
 };
 
 Result EngineSearch() {
-    ConnectionTree *tree = nullptr;
-    ConnectionTree_CreateHeadless(&tree);
-    g_connectionTree = tree;
+    ListType entries = ListCreate(sizeof(ConnectionEntry));
     auto start = Clock::now();
-    RunConnectionSearch();
+    RunSearch(SearchRequest{}, entries);
     double ms = Since(start);
     int identified = 0;
-    for (int k = 1; k <= ListNumItems(tree->entries); ++k)
-        identified +=
-            static_cast<const ConnectionEntry *>(ListItemPtr(tree->entries, k))->identified;
-    ConnectionTree_Dispose(tree);
-    g_connectionTree = nullptr;
+    for (int k = 1; k <= ListNumItems(entries); ++k)
+        identified += static_cast<const ConnectionEntry *>(ListItemPtr(entries, k))->identified;
+    ListDispose(entries);
     return {ms, identified};
 }
 
@@ -91,10 +85,8 @@ Result SequentialSearch() {
                 ++identified;
                 continue;
             }
-            char ip[32];
-            std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", r.localIp[0], r.localIp[1], r.localIp[2],
-                          r.localIp[3]);
-            if (KORALINK_init_tcp(ctx, r.localPort, ip, 4) == 1 &&
+            std::string ip = Ipv4Text(r.localIp);
+            if (KORALINK_init_tcp(ctx, r.localPort, ip.c_str(), 4) == 1 &&
                 KORALINK_exchange_frame(ctx, 5, 0, nullptr, 0) == 0 &&
                 KORALINK_exchange_frame(ctx, 7, 0, nullptr, 0) == 0) {
                 KORALINK_get_ansframe_data(ctx, text, 255, &length);
@@ -103,8 +95,8 @@ Result SequentialSearch() {
             KORALINK_close(ctx);
             continue;
         }
-        for (const BaudCycle &cycle : kSerialCycles) {
-            int opened = KORALINK_init_rs232(ctx, r.comNumber, cycle.code, 2);
+        for (int code : kSerialCycleCodes) {
+            int opened = KORALINK_init_rs232(ctx, r.comNumber, code, 2);
             bool found = opened == 1 && KORALINK_exchange_frame(ctx, 5, 0, nullptr, 0) == 0 &&
                          KORALINK_exchange_frame(ctx, 7, 0, nullptr, 0) == 0;
             if (found)
@@ -153,8 +145,6 @@ bool Measure(const char *what, int count, const std::string &labText, double *ba
 } // namespace
 
 int main() {
-    debugLog = 0;
-    skipBaudSearch = 0;
     std::printf("Connection search in simulated labs (best of 3 searches; the sequential search "
                 "runs once)\n");
     // Any lab with a silent port takes five probe timeouts, however many

@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "connection_tree.h"
+#include "tree_lines.h"
 
 // Groups, connections and description lines, indented two blanks a level.
-std::string ScanReportText(const ConnectionTree &tree);
+std::string ScanReportText(ListType entries, const TreeGroups &groups);
 // {"groups":[{"label":..,"connections":[{..,"lines":[..]}]}]}; texts that are
 // not valid UTF-8 have their stray bytes escaped as Latin-1 code points.
-std::string ScanReportJson(const ConnectionTree &tree);
+std::string ScanReportJson(ListType entries, const TreeGroups &groups);
 // A JSON string literal (with quotes) of text.
 std::string JsonString(const std::string &text);
 

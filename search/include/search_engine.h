@@ -1,14 +1,19 @@
-// The connection search: lists every candidate connection through koralink,
-// probes them and fills the connection tree.
+// The connection search without any user interface: lists every candidate
+// connection through koralink, probes each for a sensor and returns what it
+// found. Whoever runs it says where its log lines and progress go; the
+// program wires them to its debug console and progress bar, the headless
+// scan to standard error and nowhere.
 #ifndef CORVIN_SEARCH_ENGINE_H
 #define CORVIN_SEARCH_ENGINE_H
 
 #include <cstdint>
+#include <string>
 
 #include "koralink.h"
 #include "olist.h"
 
-// One item of the tree's connection list. Always zeroed before it is filled.
+// One found connection and what its probe learnt. Always zeroed before it is
+// filled.
 struct ConnectionEntry {
     int32_t identified;  // a sensor was identified on this connection
     int32_t serialProbe; // the serial phase applies to this connection
@@ -22,30 +27,36 @@ struct ConnectionEntry {
     int32_t treeItem; // index of the connection's item in the tree control
 };
 
-// The five probing rates in the order the serial phase tries them, with the
-// baud code koralink expects for each. 115200 first: it is the sensors'
-// factory default, so most ports are settled in the first cycle.
-struct BaudCycle {
-    int baud;
-    int code;
+// The probing rates of the serial phase, in the order it tries them.
+// 115200 first: it is the sensors' factory default, so most ports are
+// settled in the first cycle.
+inline constexpr int kSerialCycleCodes[5] = {KORALINK_BAUD_115200, KORALINK_BAUD_19200,
+                                             KORALINK_BAUD_57600, KORALINK_BAUD_38400,
+                                             KORALINK_BAUD_9600};
+
+// ---- what a search reports to -------------------------------------------------
+
+// Receives the step-by-step log. The wording of the lines is fixed: users
+// and tests read whole runs.
+class SearchLog {
+  public:
+    virtual ~SearchLog() = default;
+    virtual void Write(const char *text) = 0;
+    virtual void Clear() {}
 };
-inline constexpr BaudCycle kSerialCycles[5] = {
-    {115200, KORALINK_BAUD_115200}, {19200, KORALINK_BAUD_19200}, {57600, KORALINK_BAUD_57600},
-    {38400, KORALINK_BAUD_38400},   {9600, KORALINK_BAUD_9600},
+
+// Receives the progress of a search. Every step is optional.
+class SearchProgress {
+  public:
+    virtual ~SearchProgress() = default;
+    // The listing of the three kinds of connection begins (three phases).
+    virtual void ListingStarted(const char * /*text*/) {}
+    // A probe pass over count connections begins: one milestone each.
+    virtual void PassMilestones(int /*count*/) {}
+    virtual void Start(const char * /*text*/) {}
+    virtual void Advance(const char * /*text*/) {}
+    virtual void End(const char * /*text*/) {}
 };
-
-// Runs a complete search on the program's connection tree (g_connectionTree):
-// lists the candidates, probes them unless skipBaudSearch is set, rebuilds the
-// tree. Synchronous.
-void RunConnectionSearch();
-
-// Builds one ConnectionEntry per record into entries (emptied by the caller)
-// and, with probe set, identifies sensors on them. progressPanel 0 means no
-// progress bar. Returns 0, or -1 when the work storage could not be had.
-int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
-                        ListType entries);
-
-// ---- seams -----------------------------------------------------------------
 
 // The koralink calls the engine makes. The program uses the library itself;
 // tests put a scripted double behind the same table.
@@ -63,19 +74,60 @@ struct LinkApi {
     int (*get_ansframe_header)(LinkContext *ctx, int *command, int *parameter, int *status);
     int (*get_ansframe_data)(LinkContext *ctx, void *buffer, int bufferSize, int *length);
     int (*close)(LinkContext *ctx);
+    // Cause of the last failed converter search; may be null.
+    const char *(*get_LAN_error)();
 };
 const LinkApi &KoralinkApi(); // the real library
-const LinkApi &SearchLinkApi();
-void SetSearchLinkApi(const LinkApi *api); // null: back to the real library
 
-// How the engine waits for a background exchange. The default blocks in
-// thread_wait_finish. The program installs one that keeps the window painted
-// while it waits (user input still waits for the search to return); the
-// headless scan keeps the default.
+// How the engine waits for a background exchange. Null blocks in
+// thread_wait_finish; the program passes one that keeps its window painted.
 using ExchangeWaiter = int (*)(const LinkApi &api, LinkContext *ctx, int *handle);
-void SetExchangeWaiter(ExchangeWaiter waiter); // null: the blocking default
 int BlockingExchangeWait(const LinkApi &api, LinkContext *ctx, int *handle);
-// Waits in a helper thread and repaints every ~15 ms until it is done.
-int DisplayAliveExchangeWait(const LinkApi &api, LinkContext *ctx, int *handle);
+
+// Progress labels of the listing phases: converters, USB, COM, done (the
+// program's message texts 0 to 3).
+struct ListingTexts {
+    std::string lan, usb, com, done;
+};
+
+struct SearchRequest {
+    const LinkApi *api = nullptr; // null: the real library
+    bool probe = true;            // false: list the connections only
+    SearchLog *log = nullptr;     // null: no log
+    SearchProgress *progress = nullptr;
+    ExchangeWaiter waiter = nullptr;
+    ListingTexts texts;
+};
+
+// A complete search: lists the candidates, probes them unless told not to,
+// and puts one ConnectionEntry per candidate into entries (emptied first).
+// Returns 0, or -1 when work storage could not be had.
+int RunSearch(const SearchRequest &request, ListType entries);
+
+// The listing alone: appends every candidate the library finds (converters,
+// USB adapters, COM ports) to *records, logging each kind's outcome.
+void ListConnections(const SearchRequest &request, ListType *records);
+
+// The identification alone: one ConnectionEntry per record appended to
+// entries, probed when request.probe is set. Returns 0, or -1 when work
+// storage could not be had.
+int IdentifyRecords(const SearchRequest &request, ListType records, ListType entries);
+
+// ---- pure steps ------------------------------------------------------------
+
+// The entry a record starts as before any probe: which phase applies, and
+// for a converter that already reported the sensor behind it, that sensor.
+ConnectionEntry EntryOfRecord(const ConnectionRecord &record);
+
+// What a sensor said when asked: its serial number from the LINE OK answer
+// header, and its version text.
+struct SensorAnswers {
+    bool serialRead = false;
+    int serial = 0;
+    bool versionRead = false;
+    std::string version; // raw bytes as sent
+};
+// The entry after a sensor answered a probe at baud (0 for a network line).
+void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud);
 
 #endif

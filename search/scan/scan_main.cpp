@@ -1,14 +1,12 @@
 // corvintracer-scan: the program's search without a window, for scripts,
-// lab automation and machines without a display. It runs the same engine on
-// a tree object that has no control and prints what the tree would show.
+// lab automation and machines without a display. It runs the same engine and
+// prints what the program's tree would show.
 #include <cstdio>
 #include <cstring>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "scan_report.h"
 #include "search_engine.h"
-#include "shell.h"
+#include "tree_lines.h"
 
 namespace {
 
@@ -25,10 +23,10 @@ const char kUsage[] = "Usage: corvintracer-scan [--json] [--skip-baud] [--log] [
                       "\n"
                       "Exit status: 0 when the search ran, whatever it found; 2 for bad options.\n";
 
-void LogToStderr(const char *text) {
-    std::fputs(text, stderr);
-}
-void NoClear() {}
+class StderrLog : public SearchLog {
+  public:
+    void Write(const char *text) override { std::fputs(text, stderr); }
+};
 
 } // namespace
 
@@ -54,24 +52,25 @@ int main(int argc, char **argv) {
         }
     }
 
-    SetDebugLogSink(LogToStderr);
-    SetDebugLogClearer(NoClear);
-    debugLog = log ? 1 : 0;
-    skipBaudSearch = skipBaud ? 1 : 0;
-
-    if (ConnectionTree_CreateHeadless(&g_connectionTree) != 0) {
+    ListType entries = ListCreate(sizeof(ConnectionEntry));
+    if (!entries) {
         std::fputs("corvintracer-scan: out of memory\n", stderr);
         return 1;
     }
-    ApplyStandardGroupLabels(g_connectionTree);
-    RunConnectionSearch();
+    StderrLog stderrLog;
+    SearchRequest request;
+    request.probe = !skipBaud;
+    request.log = log ? &stderrLog : nullptr;
+    if (RunSearch(request, entries) != 0) {
+        std::fputs("corvintracer-scan: out of memory\n", stderr);
+        ListDispose(entries);
+        return 1;
+    }
 
-    std::string report =
-        json ? ScanReportJson(*g_connectionTree) : ScanReportText(*g_connectionTree);
+    TreeGroups groups = StandardTreeGroups();
+    std::string report = json ? ScanReportJson(entries, groups) : ScanReportText(entries, groups);
     std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
-
-    ConnectionTree_Dispose(g_connectionTree);
-    g_connectionTree = nullptr;
+    ListDispose(entries);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "scan_report.h"
 
+#include "text_format.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -76,9 +78,9 @@ std::string JsonString(const std::string &text) {
     return out;
 }
 
-std::string ScanReportText(const ConnectionTree &tree) {
+std::string ScanReportText(ListType entries, const TreeGroups &groups) {
     std::string out;
-    for (const TreeLine &line : BuildTreeLines(tree)) {
+    for (const TreeLine &line : BuildTreeLines(entries, groups)) {
         out.append(static_cast<size_t>(2 * (line.level - 1)), ' ');
         out += line.text;
         out += '\n';
@@ -86,10 +88,10 @@ std::string ScanReportText(const ConnectionTree &tree) {
     return out;
 }
 
-std::string ScanReportJson(const ConnectionTree &tree) {
+std::string ScanReportJson(ListType entries, const TreeGroups &groups) {
     std::string out = "{\"groups\":[";
     bool firstGroup = true, firstConnection = true;
-    for (const TreeLine &line : BuildTreeLines(tree)) {
+    for (const TreeLine &line : BuildTreeLines(entries, groups)) {
         if (line.level == 1) {
             if (!firstGroup)
                 out += "]},";
@@ -105,7 +107,7 @@ std::string ScanReportJson(const ConnectionTree &tree) {
         if (line.level != 2 || line.entryPosition == 0)
             continue; // "NONE" is an empty list; description lines come with their entry
         const auto *entry =
-            static_cast<const ConnectionEntry *>(ListItemPtr(tree.entries, line.entryPosition));
+            static_cast<const ConnectionEntry *>(ListItemPtr(entries, line.entryPosition));
         if (!entry)
             continue;
         const ConnectionRecord &r = entry->record;
@@ -113,7 +115,6 @@ std::string ScanReportJson(const ConnectionTree &tree) {
             out += ",";
         firstConnection = false;
         bool identified = entry->identified == 1 && entry->answered == 1;
-        char number[64];
         out += "{";
         AppendKey(out, "name");
         out += JsonString(FieldText(r.name, sizeof r.name)) + ",";
@@ -122,10 +123,8 @@ std::string ScanReportJson(const ConnectionTree &tree) {
         AppendKey(out, "typeText");
         out += JsonString(FieldText(r.typeText, sizeof r.typeText)) + ",";
         if (r.type == KORALINK_TYPE_LAN) {
-            std::snprintf(number, sizeof number, "%d.%d.%d.%d", r.localIp[0], r.localIp[1],
-                          r.localIp[2], r.localIp[3]);
             AppendKey(out, "address");
-            out += JsonString(number) + ",";
+            out += JsonString(Ipv4Text(r.localIp)) + ",";
             AppendKey(out, "port");
             out += std::to_string(r.localPort) + ",";
         } else {

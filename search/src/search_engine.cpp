@@ -1,81 +1,72 @@
-// Search run and identification. The debug-log lines are the user's only
-// view into a search, so their wording is fixed; tests compare whole runs.
+// Search run and identification. The log lines are the user's only view into
+// a search, so their wording is fixed; tests compare whole runs.
 #include "search_engine.h"
 
+#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <vector>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
-#include "progress.h"
-#include "shell.h"
+#include "text_format.h"
 #include "textutil.h"
 
 namespace {
 
-const LinkApi *g_api = nullptr;
-ExchangeWaiter g_waiter = nullptr;
+class Log {
+  public:
+    explicit Log(SearchLog *sink) : sink_(sink) {}
+    bool on() const { return sink_ != nullptr; }
+    void clear() const {
+        if (sink_)
+            sink_->Clear();
+    }
+    void operator()(const char *format, ...) const __attribute__((format(printf, 2, 3)));
 
-// Progress operations on the bar the caller passed; without one they do
-// nothing (the headless scan has no bar).
-struct Bar {
-    int panel, control;
-    bool on() const { return panel > 0; }
-    void clearMilestones() const {
-        if (on())
-            ClearProgressMilestones(panel, control);
-    }
-    void evenMilestones(int count) const {
-        if (!on())
-            return;
-        for (int k = 1; k <= count; ++k)
-            AddProgressMilestone(panel, control, 100.0 * k / count);
-    }
-    void start(const char *text) const {
-        if (on())
-            StartProgress(panel, control, text);
-    }
-    void advance(const char *text) const {
-        if (on())
-            AdvanceProgress(panel, control, text);
-    }
-    void end(const char *text) const {
-        if (on())
-            EndProgress(panel, control, nullptr, text);
-    }
+  private:
+    SearchLog *sink_;
 };
 
-// Per-run work storage: one context, handle and blacklist flag per record.
-struct WorkStorage {
-    LinkContext *contexts = nullptr;
-    int *handles = nullptr;
-    int *blacklisted = nullptr;
-    // Contexts opened in the current pass. An exchange the library refused to
-    // start leaves no handle, yet the line is open and must still be closed.
-    int *opened = nullptr;
-    char text[256] = {};
-    char address[256] = {};
+void Log::operator()(const char *format, ...) const {
+    if (!sink_)
+        return;
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    char small[512];
+    int n = std::vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    if (n >= static_cast<int>(sizeof small)) {
+        std::string text(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<size_t>(n));
+        sink_->Write(text.c_str());
+    } else if (n > 0) {
+        sink_->Write(small);
+    }
+    va_end(again);
+}
 
-    bool allocate(int n) {
-        size_t count = n > 0 ? static_cast<size_t>(n) : 1;
-        contexts = static_cast<LinkContext *>(std::calloc(count, sizeof(LinkContext)));
-        handles = static_cast<int *>(std::calloc(count, sizeof(int)));
-        blacklisted = static_cast<int *>(std::calloc(count, sizeof(int)));
-        opened = static_cast<int *>(std::calloc(count, sizeof(int)));
-        return contexts && handles && blacklisted && opened;
+// Progress steps on the caller's observer, if any.
+class Progress {
+  public:
+    explicit Progress(SearchProgress *observer) : observer_(observer) {}
+    bool on() const { return observer_ != nullptr; }
+    SearchProgress *operator->() const {
+        static SearchProgress none;
+        return observer_ ? observer_ : &none;
     }
-    ~WorkStorage() {
-        std::free(contexts);
-        std::free(handles);
-        std::free(blacklisted);
-        std::free(opened);
-    }
+
+  private:
+    SearchProgress *observer_;
 };
 
-void FormatAddress(char *text, size_t size, const ConnectionRecord &record) {
-    std::snprintf(text, size, "%d.%d.%d.%d", record.localIp[0], record.localIp[1],
-                  record.localIp[2], record.localIp[3]);
+std::string Ipv4OfRecord(const ConnectionRecord &record) {
+    return Ipv4Text(record.localIp);
+}
+
+std::string RecordName(const ConnectionRecord &record) {
+    return std::string(record.name, strnlen(record.name, sizeof record.name));
 }
 
 // Five zero-padded digits; a number too long for the field is not cut into
@@ -86,43 +77,120 @@ void FormatSerial(char (&text)[8], int value) {
     CopyText(text, length > 0 && length < static_cast<int>(sizeof text) ? digits : "xxxxx");
 }
 
+// Per-run work storage: one context, handle and blacklist flag per entry.
+struct WorkStorage {
+    std::vector<LinkContext> contexts;
+    std::vector<int> handles, blacklisted;
+    // Contexts opened in the current pass. An exchange the library refused to
+    // start leaves no handle, yet the line is open and must still be closed.
+    std::vector<int> opened;
+
+    bool allocate(int n) {
+        size_t count = n > 0 ? static_cast<size_t>(n) : 1;
+        try {
+            contexts.assign(count, LinkContext{});
+            handles.assign(count, 0);
+            blacklisted.assign(count, 0);
+            opened.assign(count, 0);
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+        return true;
+    }
+};
+
+// One probe pass of a phase: the network phase has one, the serial phase
+// one per rate. They differ only in which entries they take, how a line is
+// opened and how the log names a connection.
+struct Pass {
+    bool network;
+    int baud; // serial: the rate of this cycle
+    int code;
+    std::string progressText;
+    bool startAfterOpening; // the network phase starts its bar once the lines are open
+};
+
+// How the log names connection i in each kind of line.
+struct Names {
+    std::string where;     // "<address> on port <p>" / "<name> on COM<n>"
+    std::string opening;   // open and request lines
+    std::string answering; // waiting and valid-answer lines
+    std::string name;      // the record's name
+};
+
+Names NamesOf(const Pass &pass, const ConnectionEntry &entry) {
+    Names n;
+    n.name = RecordName(entry.record);
+    if (pass.network) {
+        n.where = Ipv4OfRecord(entry.record) + " on port " + std::to_string(entry.record.localPort);
+        n.opening = n.answering = n.where;
+    } else {
+        n.where = n.name + " on COM" + std::to_string(entry.record.comNumber);
+        n.opening = n.where + ".";
+        n.answering = n.name + ".";
+    }
+    return n;
+}
+
 class Identification {
   public:
-    Identification(const LinkApi &api, Bar bar, ListType entries, WorkStorage &work)
-        : api_(api), bar_(bar), entries_(entries), work_(work) {}
+    Identification(const SearchRequest &request, ListType entries, WorkStorage &work)
+        : api_(request.api ? *request.api : KoralinkApi()), log_(request.log),
+          progress_(request.progress), waiter_(request.waiter), entries_(entries), work_(work) {}
 
-    void networkPhase(int m);
-    void serialPhase(int m);
+    void round(const Pass &pass, int m);
 
   private:
-    int wait(LinkContext *ctx, int *handle) {
-        return g_waiter ? g_waiter(api_, ctx, handle) : BlockingExchangeWait(api_, ctx, handle);
+    bool applies(const Pass &pass, const ConnectionEntry &entry) const {
+        return pass.network ? entry.isNetwork != 0 : entry.serialProbe != 0;
     }
-    void logSkip(int i, const ConnectionEntry &entry, int applicable) const;
-    void identify(int i, bool network, int baud);
+    int open(const Pass &pass, LinkContext *ctx, const ConnectionEntry &entry) const {
+        if (pass.network)
+            return api_.init_tcp(ctx, entry.record.localPort, Ipv4OfRecord(entry.record).c_str(),
+                                 KORALINK_OPEN_TCP_PROBE);
+        return api_.init_rs232(ctx, entry.record.comNumber, pass.code, KORALINK_OPEN_SERIAL_PROBE);
+    }
+    int wait(LinkContext *ctx, int *handle) const {
+        return waiter_ ? waiter_(api_, ctx, handle) : BlockingExchangeWait(api_, ctx, handle);
+    }
+    void openPass(const Pass &pass, int m);
+    void waitPass(const Pass &pass, int m);
+    void logSkip(int i, const ConnectionEntry &entry, bool applicable) const;
+    SensorAnswers ask(const Pass &pass, int i, const ConnectionEntry &entry);
 
     const LinkApi &api_;
-    Bar bar_;
+    Log log_;
+    Progress progress_;
+    ExchangeWaiter waiter_;
     ListType entries_;
     WorkStorage &work_;
 };
 
-void Identification::logSkip(int i, const ConnectionEntry &entry, int applicable) const {
+void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicable) const {
     if (entry.identified)
-        DebugLog("Connection %d is already identified: %s (%s).\n", i, entry.record.typeText,
-                 entry.record.name);
+        log_("Connection %d is already identified: %s (%s).\n", i, entry.record.typeText,
+             entry.record.name);
     else if (!applicable)
-        DebugLog("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
-                 entry.record.name);
+        log_("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
+             entry.record.name);
     else if (work_.blacklisted[i - 1])
-        DebugLog("Connection %d was blacklisted because OPEN failed.\n", i);
+        log_("Connection %d was blacklisted because OPEN failed.\n", i);
 }
 
-void Identification::networkPhase(int m) {
-    bar_.clearMilestones();
-    bar_.evenMilestones(m);
-    DebugLog("\nChecking network devices ...\n\n");
+void Identification::round(const Pass &pass, int m) {
+    if (!pass.startAfterOpening)
+        progress_->Start(pass.progressText.c_str());
+    if (pass.network)
+        log_("\nChecking network devices ...\n\n");
+    else
+        log_("\nChecking connections with %d baud.\n\n", pass.baud);
+    openPass(pass, m);
+    if (pass.startAfterOpening)
+        progress_->Start(pass.progressText.c_str());
+    waitPass(pass, m);
+}
 
+void Identification::openPass(const Pass &pass, int m) {
     ConnectionEntry entry;
     for (int i = 1; i <= m; ++i) {
         LinkContext *ctx = &work_.contexts[i - 1];
@@ -130,297 +198,246 @@ void Identification::networkPhase(int m) {
         work_.opened[i - 1] = 0;
         if (ListGetItem(entries_, &entry, i) != 0)
             continue;
-        if (!entry.identified && entry.isNetwork && !work_.blacklisted[i - 1]) {
-            int port = entry.record.localPort;
-            FormatAddress(work_.address, sizeof work_.address, entry.record);
-            DebugLog("Open connection number %d: %s on port %d\n", i, work_.address, port);
-            if (api_.init_tcp(ctx, port, work_.address, KORALINK_OPEN_TCP_PROBE) == 1) {
-                work_.opened[i - 1] = 1;
-                DebugLog("Request LINE OK from connection %d: %s on port %d\n", i, work_.address,
-                         port);
-                api_.thread_exchange_frame(ctx, KORALINK_CMD_LINE_OK, 0, nullptr, 0,
-                                           &work_.handles[i - 1]);
-            } else {
-                DebugLog("Opening connection %d: %s on port %d failed.\n", i, work_.address, port);
-                work_.blacklisted[i - 1] = 1;
-            }
+        bool applicable = applies(pass, entry);
+        if (entry.identified || !applicable || work_.blacklisted[i - 1]) {
+            logSkip(i, entry, applicable);
+            continue;
+        }
+        Names names = NamesOf(pass, entry);
+        log_("Open connection number %d: %s\n", i, names.opening.c_str());
+        if (open(pass, ctx, entry) == 1) {
+            work_.opened[i - 1] = 1;
+            log_("Request LINE OK from connection %d: %s\n", i, names.opening.c_str());
+            api_.thread_exchange_frame(ctx, KORALINK_CMD_LINE_OK, 0, nullptr, 0,
+                                       &work_.handles[i - 1]);
         } else {
-            logSkip(i, entry, entry.isNetwork);
+            log_("Opening connection %d: %s failed.\n", i, names.where.c_str());
+            work_.blacklisted[i - 1] = 1;
         }
     }
+}
 
-    const char *progressText = "Checking network devices ...";
-    bar_.start(progressText);
-
+void Identification::waitPass(const Pass &pass, int m) {
+    ConnectionEntry entry;
     for (int i = 1; i <= m; ++i) {
         LinkContext *ctx = &work_.contexts[i - 1];
         if (ListGetItem(entries_, &entry, i) != 0)
             continue;
+        Names names = NamesOf(pass, entry);
         if (work_.handles[i - 1] != 0) {
-            int port = entry.record.localPort;
-            FormatAddress(work_.address, sizeof work_.address, entry.record);
-            DebugLog("Waiting for answer on connection %d: %s on port %d\n", i, work_.address,
-                     port);
+            log_("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
             if (wait(ctx, &work_.handles[i - 1]) == 0) {
-                DebugLog("Valid answer from connection %d: %s on port %d\n", i, work_.address,
-                         port);
-                identify(i, true, 0);
+                log_("Valid answer from connection %d: %s\n", i, names.answering.c_str());
+                ApplyAnswers(&entry, ask(pass, i, entry), pass.network ? 0 : pass.baud);
+                ListReplaceItem(entries_, &entry, i);
             } else {
-                DebugLog("No answer received on connection %d: %s.\n", i, entry.record.name);
+                log_("No answer received on connection %d: %s.\n", i, names.name.c_str());
             }
-            bar_.advance(progressText);
-            DebugLog("Close connection %d: %s.\n", i, entry.record.name);
+            log_("Close connection %d: %s.\n", i, names.name.c_str());
             api_.close(ctx);
         } else {
-            DebugLog("Skip waiting for answer on connection %d: %s.\n", i, entry.record.name);
+            log_("Skip waiting for answer on connection %d: %s.\n", i, names.name.c_str());
             if (work_.opened[i - 1])
                 api_.close(ctx);
-            bar_.advance(progressText);
         }
         work_.opened[i - 1] = 0;
+        progress_->Advance(pass.progressText.c_str());
     }
 }
 
-void Identification::serialPhase(int m) {
-    bar_.clearMilestones();
-    bar_.evenMilestones(m);
-
-    ConnectionEntry entry;
-    for (const BaudCycle &cycle : kSerialCycles) {
-        char progressText[64];
-        std::snprintf(progressText, sizeof progressText, "%d baud ...", cycle.baud);
-        bar_.start(progressText);
-        DebugLog("\nChecking connections with %d baud.\n\n", cycle.baud);
-
-        for (int i = 1; i <= m; ++i) {
-            LinkContext *ctx = &work_.contexts[i - 1];
-            work_.handles[i - 1] = 0;
-            work_.opened[i - 1] = 0;
-            if (ListGetItem(entries_, &entry, i) != 0)
-                continue;
-            if (!entry.identified && entry.serialProbe && !work_.blacklisted[i - 1]) {
-                int com = entry.record.comNumber;
-                DebugLog("Open connection number %d: %s on COM%d.\n", i, entry.record.name, com);
-                if (api_.init_rs232(ctx, com, cycle.code, KORALINK_OPEN_SERIAL_PROBE) == 1) {
-                    work_.opened[i - 1] = 1;
-                    DebugLog("Request LINE OK from connection %d: %s on COM%d.\n", i,
-                             entry.record.name, com);
-                    api_.thread_exchange_frame(ctx, KORALINK_CMD_LINE_OK, 0, nullptr, 0,
-                                               &work_.handles[i - 1]);
-                } else {
-                    DebugLog("Opening connection %d: %s on COM%d failed.\n", i, entry.record.name,
-                             com);
-                    work_.blacklisted[i - 1] = 1;
-                }
-            } else {
-                logSkip(i, entry, entry.serialProbe);
-            }
-        }
-
-        for (int i = 1; i <= m; ++i) {
-            LinkContext *ctx = &work_.contexts[i - 1];
-            if (ListGetItem(entries_, &entry, i) != 0)
-                continue;
-            if (work_.handles[i - 1] != 0) {
-                DebugLog("Waiting for answer on connection %d: %s.\n", i, entry.record.name);
-                if (wait(ctx, &work_.handles[i - 1]) == 0) {
-                    DebugLog("Valid answer from connection %d: %s.\n", i, entry.record.name);
-                    identify(i, false, cycle.baud);
-                } else {
-                    DebugLog("No answer received on connection %d: %s.\n", i, entry.record.name);
-                }
-                DebugLog("Close connection %d: %s.\n", i, entry.record.name);
-                api_.close(ctx);
-            } else {
-                DebugLog("Skip waiting for answer on connection %d: %s.\n", i, entry.record.name);
-                if (work_.opened[i - 1])
-                    api_.close(ctx);
-            }
-            work_.opened[i - 1] = 0;
-            bar_.advance(progressText);
-        }
-    }
-}
-
-void Identification::identify(int i, bool network, int baud) {
-    ConnectionEntry entry;
-    if (ListGetItem(entries_, &entry, i) != 0)
-        return;
+// Asks a sensor that answered LINE OK for its serial number and version.
+SensorAnswers Identification::ask(const Pass &pass, int i, const ConnectionEntry &entry) {
     LinkContext *ctx = &work_.contexts[i - 1];
-    int port = entry.record.localPort;
-    if (network)
-        FormatAddress(work_.address, sizeof work_.address, entry.record);
-    entry.answered = 1;
+    Names names = NamesOf(pass, entry);
+    const std::string &where = pass.network ? names.where : names.name;
+    std::string address = Ipv4OfRecord(entry.record);
+    SensorAnswers answers;
 
     // The answer already received stays readable after the close; the
     // probing line (mode 4) is replaced by a regular one for the version.
-    if (network) {
+    if (pass.network)
         api_.close(ctx);
-        DebugLog("Get serial number from connection %d: %s on port %d ... ", i, work_.address,
-                 port);
+    log_("Get serial number from connection %d: %s ... ", i, where.c_str());
+    if (api_.get_ansframe_header(ctx, nullptr, &answers.serial, nullptr) == 0) {
+        answers.serialRead = true;
+        log_("OK: %05d\n", answers.serial);
     } else {
-        DebugLog("Get serial number from connection %d: %s ... ", i, entry.record.name);
-    }
-    int value = 0;
-    if (api_.get_ansframe_header(ctx, nullptr, &value, nullptr) == 0) {
-        DebugLog("OK: %05d\n", value);
-        if (value < 1)
-            CopyText(entry.serialText, "xxxxx");
-        else
-            FormatSerial(entry.serialText, value);
-    } else {
-        DebugLog("ERROR\n");
+        log_("ERROR\n");
     }
 
-    if (network) {
-        api_.init_tcp(ctx, port, work_.address, KORALINK_OPEN_TCP_ACCEPTED);
-        DebugLog("Get version info from connection %d: %s on port %d ... ", i, work_.address, port);
-    } else {
-        DebugLog("Get version info from connection %d: %s ... ", i, entry.record.name);
-    }
+    if (pass.network)
+        api_.init_tcp(ctx, entry.record.localPort, address.c_str(), KORALINK_OPEN_TCP_ACCEPTED);
+    log_("Get version info from connection %d: %s ... ", i, where.c_str());
     if (api_.exchange_frame(ctx, KORALINK_CMD_VERSION, 0, nullptr, 0) == 0) {
+        char text[256] = {};
         int length = 0;
-        std::memset(work_.text, 0, sizeof work_.text);
-        api_.get_ansframe_data(ctx, work_.text, static_cast<int>(sizeof work_.text) - 1, &length);
-        // The answer is raw bytes, not a C text: terminate it at the length
-        // the library reported, never past the buffer.
-        if (length > static_cast<int>(sizeof work_.text) - 1)
-            length = static_cast<int>(sizeof work_.text) - 1;
+        api_.get_ansframe_data(ctx, text, static_cast<int>(sizeof text) - 1, &length);
+        // The answer is raw bytes, not a C text: it ends at the length the
+        // library reported, never past the buffer.
+        if (length > static_cast<int>(sizeof text) - 1)
+            length = static_cast<int>(sizeof text) - 1;
+        answers.versionRead = true;
         if (length < 1) {
-            DebugLog("OK\n");
-            CopyText(entry.sensorType, "?????");
+            log_("OK\n");
         } else {
-            work_.text[length] = '\0';
-            DebugLog("OK: %s\n", work_.text);
-            CopyTextN(entry.sensorType, sizeof entry.sensorType, work_.text,
-                      std::strlen(work_.text));
+            text[length] = '\0';
+            answers.version = text;
+            log_("OK: %s\n", text);
         }
-        entry.identified = 1;
     } else {
-        DebugLog("ERROR\n");
+        log_("ERROR\n");
     }
-    if (!network)
-        entry.baudRate = baud;
-    ListReplaceItem(entries_, &entry, i);
+    return answers;
 }
 
 } // namespace
 
-int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
-                        ListType entries) {
-    const LinkApi &api = SearchLinkApi();
-    Bar bar{progressPanel, progressControl};
+ConnectionEntry EntryOfRecord(const ConnectionRecord &record) {
+    ConnectionEntry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.record = record;
+    switch (record.type) {
+    case KORALINK_TYPE_LAN:
+        entry.isNetwork = 1;
+        if (record.lanState == 3) {
+            entry.identified = entry.serialProbe = entry.answered = 1;
+            CopyTextN(entry.sensorType, sizeof entry.sensorType, record.sensorText,
+                      strnlen(record.sensorText, sizeof record.sensorText));
+            FormatSerial(entry.serialText, record.sensorSerial);
+        }
+        break;
+    case KORALINK_TYPE_USB:
+    case KORALINK_TYPE_COM:
+        entry.isSerial = 1;
+        entry.serialProbe = 1;
+        break;
+    default:
+        break;
+    }
+    return entry;
+}
+
+void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud) {
+    entry->answered = 1;
+    if (answers.serialRead) {
+        if (answers.serial < 1)
+            CopyText(entry->serialText, "xxxxx");
+        else
+            FormatSerial(entry->serialText, answers.serial);
+    }
+    if (answers.versionRead) {
+        if (answers.version.empty())
+            CopyText(entry->sensorType, "?????");
+        else
+            CopyTextN(entry->sensorType, sizeof entry->sensorType, answers.version.c_str(),
+                      std::strlen(answers.version.c_str()));
+        entry->identified = 1;
+    }
+    if (baud > 0)
+        entry->baudRate = baud;
+}
+
+int IdentifyRecords(const SearchRequest &request, ListType records, ListType entries) {
+    const LinkApi &api = request.api ? *request.api : KoralinkApi();
+    Log log(request.log);
+    Progress progress(request.progress);
     int n = records ? ListNumItems(records) : 0;
     WorkStorage work;
     if (!work.allocate(n))
         return -1;
-    DebugLog("\nSorting available connections ... \n");
+    log("\nSorting available connections ... \n");
 
     int serialCount = 0, networkCount = 0;
     bool appended = true;
     for (int k = 1; k <= n && appended; ++k) {
-        ConnectionEntry entry;
-        std::memset(&entry, 0, sizeof entry);
-        if (ListGetItem(records, &entry.record, k) != 0)
+        ConnectionRecord record;
+        if (ListGetItem(records, &record, k) != 0)
             continue;
-        switch (entry.record.type) {
-        case KORALINK_TYPE_LAN:
-            entry.isNetwork = 1;
-            ++networkCount;
-            if (entry.record.lanState == 3) {
-                entry.identified = entry.serialProbe = entry.answered = 1;
-                CopyTextN(entry.sensorType, sizeof entry.sensorType, entry.record.sensorText,
-                          strnlen(entry.record.sensorText, sizeof entry.record.sensorText));
-                FormatSerial(entry.serialText, entry.record.sensorSerial);
-            }
-            break;
-        case KORALINK_TYPE_USB:
-        case KORALINK_TYPE_COM:
-            entry.isSerial = 1;
-            entry.serialProbe = 1;
-            ++serialCount;
-            break;
-        default:
-            break;
-        }
+        ConnectionEntry entry = EntryOfRecord(record);
+        networkCount += entry.isNetwork;
+        serialCount += entry.isSerial;
         appended = entries && ListInsertItem(entries, &entry, LIST_END) == 0;
     }
 
     int m = entries ? ListNumItems(entries) : 0;
-    if (appended && probe) {
-        DebugLog(" * found %d serial connections.\n", serialCount);
-        DebugLog(" * found %d network connections.\n", networkCount);
-        Identification run(api, bar, entries, work);
-        if (networkCount > 0)
-            run.networkPhase(m);
-        if (serialCount > 0)
-            run.serialPhase(m);
+    if (appended && request.probe) {
+        log(" * found %d serial connections.\n", serialCount);
+        log(" * found %d network connections.\n", networkCount);
+        Identification run(request, entries, work);
+        if (networkCount > 0) {
+            progress->PassMilestones(m);
+            run.round(Pass{true, 0, 0, "Checking network devices ...", true}, m);
+        }
+        if (serialCount > 0) {
+            progress->PassMilestones(m);
+            for (int code : kSerialCycleCodes) {
+                int baud = KoralinkBaudRate(code);
+                run.round(Pass{false, baud, code, std::to_string(baud) + " baud ...", false}, m);
+            }
+        }
     }
 
-    DebugLog("\nCleaning up ... ");
-    bar.end("");
+    log("\nCleaning up ... ");
+    progress->End("");
     api.init_rs232(nullptr, 0, 0, 0);
-    DebugLog("Done.\n");
-    DebugLog("Finished log.\n");
+    log("Done.\n");
+    log("Finished log.\n");
     return 0;
 }
 
-void RunConnectionSearch() {
-    const LinkApi &api = SearchLinkApi();
-    ListType list = ListCreate(sizeof(ConnectionRecord));
-    if (!list)
-        return;
-    if (debugLog) {
-        DebugLogClear();
-        DebugLog("Starting log.\n");
+void ListConnections(const SearchRequest &request, ListType *records) {
+    const LinkApi &api = request.api ? *request.api : KoralinkApi();
+    Log log(request.log);
+    Progress progress(request.progress);
+    if (log.on()) {
+        log.clear();
+        log("Starting log.\n");
     }
+    progress->ListingStarted(request.texts.lan.c_str());
 
-    ConnectionTree *tree = g_connectionTree;
-    Bar bar{0, 0};
-    if (tree && tree->hasProgress) {
-        bar = Bar{tree->progressPanel, tree->progressControl};
-        static const double kPhases[] = {33.0, 66.0, 0.0};
-        bar.clearMilestones();
-        SetProgressAttribute(bar.panel, bar.control, PROGRESS_ATTR_UPDATE_MODE, 2);
-        SetProgressMilestones(bar.panel, bar.control, kPhases);
-        bar.start(GetMessageText(0));
-    }
-
-    int result = api.search_local_LAN(&list);
+    int result = api.search_local_LAN(records);
     if (result == -4)
-        DebugLog("Error on UDP broadcast transmission.\n");
+        log("Error on UDP broadcast transmission.\n");
     else if (result == -3)
-        DebugLog("Could not open UDP port.\n");
+        log("Could not open UDP port.\n");
     else if (result == -2)
-        DebugLog("List handling error.\n");
+        log("List handling error.\n");
     else if (result < 0)
-        DebugLog("LAN access error.\n");
+        log("LAN access error.\n");
     else
-        DebugLog("Searching LAN.\n");
+        log("Searching LAN.\n");
+    // The library knows why; the lines above are all the log could say.
+    const char *cause = result < 0 && api.get_LAN_error ? api.get_LAN_error() : nullptr;
+    if (cause && *cause)
+        log("Cause: %s\n", cause);
 
-    if (bar.on())
-        bar.advance(GetMessageText(1));
-    if (api.search_local_USB(&list) < 0)
-        DebugLog("USB access error.\n");
+    progress->Advance(request.texts.usb.c_str());
+    if (api.search_local_USB(records) < 0)
+        log("USB access error.\n");
     else
-        DebugLog("Searching USB.\n");
+        log("Searching USB.\n");
 
-    if (bar.on())
-        bar.advance(GetMessageText(2));
-    if (api.search_local_COM(&list) < 0)
-        DebugLog("COM access error.\n");
+    progress->Advance(request.texts.com.c_str());
+    if (api.search_local_COM(records) < 0)
+        log("COM access error.\n");
     else
-        DebugLog("Searching COM.\n");
-
-    if (bar.on())
-        bar.end(GetMessageText(3));
-
-    ConnectionTree_Search(tree, list, skipBaudSearch ? 0 : 1);
-    ConnectionTree_Show(tree);
-    ListDispose(list);
+        log("Searching COM.\n");
+    progress->End(request.texts.done.c_str());
 }
 
-// ---- seams -------------------------------------------------------------------
+int RunSearch(const SearchRequest &request, ListType entries) {
+    ListType records = ListCreate(sizeof(ConnectionRecord));
+    if (!records)
+        return -1;
+    ListConnections(request, &records);
+    if (entries)
+        ListClear(entries);
+    int result = IdentifyRecords(request, records, entries);
+    ListDispose(records);
+    return result;
+}
+
+// ---- the real library ----------------------------------------------------------
 
 const LinkApi &KoralinkApi() {
     static const LinkApi api = {
@@ -435,19 +452,9 @@ const LinkApi &KoralinkApi() {
         KORALINK_get_ansframe_header,
         KORALINK_get_ansframe_data,
         KORALINK_close,
+        KORALINK_get_LAN_error,
     };
     return api;
-}
-
-const LinkApi &SearchLinkApi() {
-    return g_api ? *g_api : KoralinkApi();
-}
-void SetSearchLinkApi(const LinkApi *api) {
-    g_api = api;
-}
-
-void SetExchangeWaiter(ExchangeWaiter waiter) {
-    g_waiter = waiter;
 }
 
 int BlockingExchangeWait(const LinkApi &api, LinkContext *ctx, int *handle) {

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "connection_tree.h"
+#include "text_format.h"
 #include "textutil.h"
+#include "tree_lines.h"
 
 namespace {
 
@@ -16,13 +17,6 @@ std::string Field(const char *text, size_t size) {
 
 template <size_t N> std::string Field(const char (&text)[N]) {
     return Field(text, N);
-}
-
-std::string Ipv4Text(const int32_t octets[4]) {
-    char text[32] = "";
-    int values[4] = {octets[0], octets[1], octets[2], octets[3]};
-    FormatIpv4(text, sizeof text, values, TEXT_REPLACE);
-    return text;
 }
 
 const char *DeviceModeText(int mode) {
@@ -86,26 +80,42 @@ std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
     return lines;
 }
 
-std::vector<TreeLine> BuildTreeLines(const ConnectionTree &tree) {
+TreeGroups DefaultTreeGroups() {
+    TreeGroups groups{};
+    groups.showLan = groups.showUsb = groups.showOther = 1;
+    CopyText(groups.lanLabel, "LAN");
+    CopyText(groups.usbLabel, "USB");
+    CopyText(groups.otherLabel, "other");
+    return groups;
+}
+
+TreeGroups StandardTreeGroups() {
+    TreeGroups groups = DefaultTreeGroups();
+    CopyText(groups.lanLabel, "adp-b/ETH, adp-c/ETH");
+    CopyText(groups.usbLabel, "adp-b/USB, adp-c/USB");
+    return groups;
+}
+
+std::vector<TreeLine> BuildTreeLines(ListType entries, const TreeGroups &groups) {
     struct Group {
         int show;
         const char *label;
         int type;
     };
-    const Group groups[3] = {
-        {tree.showLan, tree.lanLabel, KORALINK_TYPE_LAN},
-        {tree.showUsb, tree.usbLabel, KORALINK_TYPE_USB},
-        {tree.showOther, tree.otherLabel, KORALINK_TYPE_COM},
+    const Group shown[3] = {
+        {groups.showLan, groups.lanLabel, KORALINK_TYPE_LAN},
+        {groups.showUsb, groups.usbLabel, KORALINK_TYPE_USB},
+        {groups.showOther, groups.otherLabel, KORALINK_TYPE_COM},
     };
     std::vector<TreeLine> lines;
-    int count = tree.entries ? ListNumItems(tree.entries) : 0;
-    for (const Group &group : groups) {
+    int count = entries ? ListNumItems(entries) : 0;
+    for (const Group &group : shown) {
         if (!group.show)
             continue;
-        lines.push_back({1, TREE_STYLE_GROUP, 0, Field(group.label, sizeof tree.lanLabel)});
+        lines.push_back({1, TREE_STYLE_GROUP, 0, Field(group.label, sizeof groups.lanLabel)});
         bool any = false;
         for (int k = 1; k <= count; ++k) {
-            const auto *entry = static_cast<const ConnectionEntry *>(ListItemPtr(tree.entries, k));
+            const auto *entry = static_cast<const ConnectionEntry *>(ListItemPtr(entries, k));
             if (!entry || entry->record.type != group.type)
                 continue;
             any = true;
@@ -117,63 +127,4 @@ std::vector<TreeLine> BuildTreeLines(const ConnectionTree &tree) {
             lines.push_back({2, TREE_STYLE_CONNECTION, 0, "NONE"});
     }
     return lines;
-}
-
-int FormatIpv4(char *text, size_t textSize, const int octets[4], int mode) {
-    if (!text || textSize == 0 || !octets)
-        return 0;
-    for (int k = 0; k < 4; ++k) {
-        if (octets[k] < 0 || octets[k] > 255) {
-            CopyText(text, textSize, "???.???.???.???");
-            return -1;
-        }
-    }
-    if (mode != TEXT_APPEND && mode != TEXT_REPLACE)
-        return 0;
-    size_t start = mode == TEXT_APPEND ? strnlen(text, textSize - 1) : 0;
-    int written = std::snprintf(text + start, textSize - start, "%d.%d.%d.%d", octets[0], octets[1],
-                                octets[2], octets[3]);
-    return written < 0 ? 0 : static_cast<int>(strnlen(text + start, textSize - start));
-}
-
-int FormatBaud(char *text, size_t textSize, int baud, int mode) {
-    if (!text || textSize == 0 || (mode != TEXT_APPEND && mode != TEXT_REPLACE))
-        return 0;
-    size_t start = mode == TEXT_APPEND ? strnlen(text, textSize - 1) : 0;
-    int written = std::snprintf(text + start, textSize - start, "%d baud", baud);
-    return written < 0 ? 0 : static_cast<int>(strnlen(text + start, textSize - start));
-}
-
-int ParseIpv4(const char *text, int octets[4]) {
-    if (!text || !octets)
-        return 0;
-    const char *p = text;
-    int count = 0;
-    for (; count < 4; ++count) {
-        if (count > 0) {
-            if (*p != '.')
-                break;
-            ++p;
-        }
-        // A decimal integer as the formatter's scanner reads it: blanks, an
-        // optional sign, digits. Values too large for an int are not numbers.
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        bool negative = false;
-        if (*p == '+' || *p == '-')
-            negative = *p++ == '-';
-        if (*p < '0' || *p > '9')
-            break;
-        long long value = 0;
-        bool overflow = false;
-        while (*p >= '0' && *p <= '9') {
-            value = value * 10 + (*p++ - '0');
-            if (value > 2147483647LL)
-                overflow = true, value = 2147483647LL;
-        }
-        if (overflow)
-            break;
-        octets[count] = static_cast<int>(negative ? -value : value);
-    }
-    return count;
 }

@@ -7,22 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "fake_link.h"
 #include "scan_report.h"
-#include "shell.h"
+#include "search_engine.h"
 #include "textutil.h"
+#include "tree_lines.h"
 
 namespace {
 
 std::string g_log;
-void CaptureLog(const char *text) {
-    g_log += text;
-}
-void ClearLog() {
-    g_log.clear();
-}
+class CaptureLog : public SearchLog {
+  public:
+    void Write(const char *text) override { g_log += text; }
+    void Clear() override { g_log.clear(); }
+};
 
 int Count(const std::string &haystack, const std::string &needle) {
     int n = 0;
@@ -45,26 +43,24 @@ class SearchEngine : public ::testing::Test {
     void SetUp() override {
         InstallFakeLink();
         g_log.clear();
-        SetDebugLogSink(CaptureLog);
-        SetDebugLogClearer(ClearLog);
-        debugLog = 1;
-        skipBaudSearch = 0;
-        ASSERT_EQ(ConnectionTree_CreateHeadless(&g_connectionTree), 0);
-        ApplyStandardGroupLabels(g_connectionTree);
+        entries_ = ListCreate(sizeof(ConnectionEntry));
+        ASSERT_NE(entries_, nullptr);
     }
-    void TearDown() override {
-        ConnectionTree_Dispose(g_connectionTree);
-        g_connectionTree = nullptr;
-        debugLog = 0;
-        skipBaudSearch = 0;
-        RemoveFakeLink();
-        SetDebugLogSink(nullptr);
-        SetDebugLogClearer(nullptr);
+    void TearDown() override { ListDispose(entries_); }
+
+    void Search() {
+        CaptureLog log;
+        SearchRequest request;
+        request.api = &FakeLinkApi();
+        request.probe = probe_;
+        request.log = logOn_ ? &log : nullptr;
+        ASSERT_EQ(RunSearch(request, entries_), 0);
     }
+    std::string Report() { return ScanReportText(entries_, StandardTreeGroups()); }
 
     ConnectionEntry Entry(int position) {
         ConnectionEntry entry{};
-        EXPECT_EQ(ListGetItem(g_connectionTree->entries, &entry, position), 0)
+        EXPECT_EQ(ListGetItem(entries_, &entry, position), 0)
             << "no entry at position " << position;
         return entry;
     }
@@ -75,10 +71,14 @@ class SearchEngine : public ::testing::Test {
         port.com = com;
         Lab().ports.push_back(port);
     }
+
+    ListType entries_ = nullptr;
+    bool probe_ = true;
+    bool logOn_ = true;
 };
 
 TEST_F(SearchEngine, EmptyLabProbesNothingAndShowsNoneInEveryGroup) {
-    RunConnectionSearch();
+    Search();
     EXPECT_NE(g_log.find(" * found 0 serial connections.\n * found 0 network connections.\n"),
               std::string::npos)
         << "an empty search must still report both counts:\n"
@@ -87,14 +87,14 @@ TEST_F(SearchEngine, EmptyLabProbesNothingAndShowsNoneInEveryGroup) {
     EXPECT_EQ(CallsStartingWith("init_rs232 COM").size(), 0u);
     EXPECT_EQ(CallsStartingWith("init_rs232 release").size(), 1u)
         << "the serial resources must be released at the end of every run";
-    EXPECT_EQ(ScanReportText(*g_connectionTree),
+    EXPECT_EQ(Report(),
               "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  NONE\n");
 }
 
 TEST_F(SearchEngine, SerialPortsOnlyRunFiveCyclesInTheFixedOrder) {
     AddPort(KORALINK_TYPE_USB, 5, "USB Serial (COM5)", {});
     AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
-    RunConnectionSearch();
+    Search();
 
     EXPECT_EQ(g_log.find("Checking network devices"), std::string::npos)
         << "no converter was listed, so there must be no network phase";
@@ -123,7 +123,7 @@ TEST_F(SearchEngine, SensorFoundAt19200IsSkippedInLaterCycles) {
     port.serial = 4711;
     port.version = "KS-200 V2.1";
     AddPort(KORALINK_TYPE_COM, 3, "COM3", port);
-    RunConnectionSearch();
+    Search();
 
     ConnectionEntry e = Entry(1);
     EXPECT_EQ(e.identified, 1);
@@ -142,7 +142,7 @@ TEST_F(SearchEngine, PortThatFailsToOpenIsNotRetried) {
     FakePort port;
     port.openFails = true;
     AddPort(KORALINK_TYPE_COM, 7, "COM7", port);
-    RunConnectionSearch();
+    Search();
     EXPECT_EQ(CallsStartingWith("init_rs232 COM7").size(), 1u);
     EXPECT_EQ(Count(g_log, "Opening connection 1: COM7 on COM7 failed.\n"), 1);
     EXPECT_EQ(Count(g_log, "Connection 1 was blacklisted because OPEN failed.\n"), 4);
@@ -162,7 +162,7 @@ TEST_F(SearchEngine, IdentificationTextsFollowTheAnswers) {
     huge.serial = 123456789;
     huge.version = "X";
     AddPort(KORALINK_TYPE_COM, 4, "COM4", huge);
-    RunConnectionSearch();
+    Search();
 
     ConnectionEntry e = Entry(1);
     EXPECT_STREQ(e.serialText, "xxxxx") << "serial number 0 means unknown";
@@ -187,7 +187,7 @@ TEST_F(SearchEngine, FailedReadsLeaveTheEntryUnidentifiedAndProbedAgain) {
     port.headerFails = true;
     port.versionFails = true;
     AddPort(KORALINK_TYPE_COM, 2, "COM2", port);
-    RunConnectionSearch();
+    Search();
 
     ConnectionEntry e = Entry(1);
     EXPECT_EQ(e.identified, 0);
@@ -197,15 +197,14 @@ TEST_F(SearchEngine, FailedReadsLeaveTheEntryUnidentifiedAndProbedAgain) {
     EXPECT_EQ(Count(g_log, "ERROR\n"), 4);
     EXPECT_EQ(CallsStartingWith("init_rs232 COM2").size(), 5u)
         << "answered but not identified: the next cycle tries again";
-    EXPECT_NE(ScanReportText(*g_connectionTree).find("Status: No sensor identified"),
-              std::string::npos);
+    EXPECT_NE(Report().find("Status: No sensor identified"), std::string::npos);
 }
 
 TEST_F(SearchEngine, ExchangeThatCouldNotStartStillClosesItsLine) {
     FakePort port;
     port.exchangeLeavesNoHandle = true;
     AddPort(KORALINK_TYPE_COM, 9, "COM9", port);
-    RunConnectionSearch();
+    Search();
     EXPECT_EQ(Count(g_log, "Skip waiting for answer on connection 1: COM9.\n"), 5);
     EXPECT_EQ(Lab().openLines, 0) << "an opened port without an exchange was left open";
 }
@@ -220,7 +219,7 @@ TEST_F(SearchEngine, ConverterIsProbedOverTcpThenReopenedForTheVersion) {
     conv.version = "KS-100 V1.0";
     Lab().converters.push_back(conv);
     AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
-    RunConnectionSearch();
+    Search();
 
     std::vector<std::string> tcp = CallsStartingWith("init_tcp");
     ASSERT_EQ(tcp.size(), 2u);
@@ -244,7 +243,7 @@ TEST_F(SearchEngine, ConverterThatFailsToOpenIsBlacklisted) {
     conv.port = 5001;
     conv.openFails = true;
     Lab().converters.push_back(conv);
-    RunConnectionSearch();
+    Search();
     EXPECT_NE(g_log.find("Opening connection 1: 127.0.0.3 on port 5001 failed.\n"),
               std::string::npos);
     EXPECT_NE(g_log.find("Skip waiting for answer on connection 1: Converter B.\n"),
@@ -259,14 +258,14 @@ TEST_F(SearchEngine, SkipBaudSearchProbesNothingButKeepsConverterResults) {
     Lab().lan.push_back(known);
     Lab().lan.push_back(LanRecord("Converter D", 127, 0, 0, 5, 5003));
     AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
-    skipBaudSearch = 1;
-    RunConnectionSearch();
+    probe_ = false;
+    Search();
 
     EXPECT_TRUE(CallsStartingWith("init_tcp").empty());
     EXPECT_TRUE(CallsStartingWith("init_rs232 COM").empty());
     EXPECT_EQ(CallsStartingWith("init_rs232 release").size(), 1u);
     EXPECT_EQ(g_log.find(" * found"), std::string::npos);
-    std::string text = ScanReportText(*g_connectionTree);
+    std::string text = Report();
     EXPECT_NE(text.find("  Converter C\n"), std::string::npos);
     EXPECT_NE(text.find("    Sensor serial: 00042\n    Sensor type: KS-300 V3.3\n"),
               std::string::npos)
@@ -278,22 +277,26 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
     struct Case {
         int lan, usb, com;
         const char *lines;
+        const char *cause = ""; // the library's own words, logged after a failed LAN search
     } cases[] = {
         {-4, 0, 0, "Error on UDP broadcast transmission.\nSearching USB.\nSearching COM.\n"},
         {-3, 0, 0, "Could not open UDP port.\n"},
         {-2, 0, 0, "List handling error.\n"},
         {-9, -1, -1, "LAN access error.\nUSB access error.\nCOM access error.\n"},
-        {0, 0, 0, "Searching LAN.\nSearching USB.\nSearching COM.\n"},
+        {-4, 0, 0, "Error on UDP broadcast transmission.\nCause: 127.0.0.9: sendto: refused\n",
+         "127.0.0.9: sendto: refused"},
+        {0, 0, 0, "Searching LAN.\nSearching USB.\nSearching COM.\n", "stale cause"},
     };
     for (const Case &c : cases) {
         InstallFakeLink();
+        Lab().lanError = c.cause;
         Lab().lanResult = c.lan;
         Lab().usbResult = c.usb;
         Lab().comResult = c.com;
         // Records appended before a failure are still used.
         AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
         g_log.clear();
-        RunConnectionSearch();
+        Search();
         EXPECT_NE(g_log.find(c.lines), std::string::npos)
             << "results " << c.lan << "/" << c.usb << "/" << c.com << ":\n"
             << g_log;
@@ -304,19 +307,19 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
 TEST_F(SearchEngine, UnknownRecordTypesAreCarriedButNeitherProbedNorShown) {
     Lab().com.push_back(SerialRecord(7, 8, "Odd", "odd"));
     AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
-    RunConnectionSearch();
-    ASSERT_EQ(ListNumItems(g_connectionTree->entries), 2);
+    Search();
+    ASSERT_EQ(ListNumItems(entries_), 2);
     ConnectionEntry odd = Entry(1);
     EXPECT_EQ(odd.isNetwork + odd.isSerial + odd.serialProbe + odd.identified, 0);
     EXPECT_EQ(Count(g_log, "Connection 1 is not applicable: odd (Odd).\n"), 5);
-    EXPECT_EQ(ScanReportText(*g_connectionTree).find("Odd"), std::string::npos);
+    EXPECT_EQ(Report().find("Odd"), std::string::npos);
     EXPECT_NE(g_log.find(" * found 1 serial connections.\n"), std::string::npos);
 }
 
 TEST_F(SearchEngine, NothingIsLoggedWhileTheDebugLogIsOff) {
-    debugLog = 0;
+    logOn_ = false;
     AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
-    RunConnectionSearch();
+    Search();
     EXPECT_EQ(g_log, "");
     EXPECT_EQ(CallsStartingWith("init_rs232 COM1").size(), 5u);
 }
@@ -358,7 +361,7 @@ TEST_F(SearchEngine, FullLogOfAFixedLabMatchesTheCheckedInText) {
     fast.version = "";
     AddPort(KORALINK_TYPE_COM, 4, "COM4", fast);
 
-    RunConnectionSearch();
+    Search();
 
     std::ifstream file(SEARCH_EXPECTED_DIR "/fixed_lab.log", std::ios::binary);
     ASSERT_TRUE(file) << "expected log missing";

@@ -192,8 +192,12 @@ int Close(LinkContext *ctx) {
     return 0;
 }
 
+const char *LanError() {
+    return g_lab.lanError.c_str();
+}
+
 const LinkApi kFakeApi = {SearchLan,      SearchUsb,  SearchCom, InitTcp, InitRs232, Exchange,
-                          ThreadExchange, WaitFinish, Header,    Data,    Close};
+                          ThreadExchange, WaitFinish, Header,    Data,    Close,     LanError};
 
 } // namespace
 
@@ -206,11 +210,10 @@ void InstallFakeLink() {
     g_lines.clear();
     g_pending.clear();
     g_nextHandle = 0;
-    SetSearchLinkApi(&kFakeApi);
 }
 
-void RemoveFakeLink() {
-    SetSearchLinkApi(nullptr);
+const LinkApi &FakeLinkApi() {
+    return kFakeApi;
 }
 
 ConnectionRecord SerialRecord(int type, int com, const char *name, const char *typeText) {

@@ -33,6 +33,7 @@ struct FakeConverter {
 struct FakeLab {
     std::vector<ConnectionRecord> lan, usb, com;
     int lanResult = 0, usbResult = 0, comResult = 0;
+    std::string lanError; // the library's cause of a failed converter search
     std::vector<FakePort> ports;
     std::vector<FakeConverter> converters;
     std::vector<std::string> calls;
@@ -40,8 +41,8 @@ struct FakeLab {
 };
 
 FakeLab &Lab();         // reset by InstallFakeLink
-void InstallFakeLink(); // fresh lab, engine routed to it
-void RemoveFakeLink();
+void InstallFakeLink(); // a fresh lab
+const LinkApi &FakeLinkApi();
 
 ConnectionRecord SerialRecord(int type, int com, const char *name, const char *typeText);
 ConnectionRecord LanRecord(const char *name, int a, int b, int c, int d, int port,

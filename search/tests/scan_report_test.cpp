@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "fake_link.h"
 #include "scan_report.h"
 #include "textutil.h"
@@ -12,9 +10,8 @@
 namespace {
 
 TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
-    ConnectionTree *tree = nullptr;
-    ASSERT_EQ(ConnectionTree_CreateHeadless(&tree), 0);
-    ApplyStandardGroupLabels(tree);
+    ListType entries = ListCreate(sizeof(ConnectionEntry));
+    TreeGroups groups = StandardTreeGroups();
     ConnectionEntry e;
     std::memset(&e, 0, sizeof e);
     e.record = SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port");
@@ -22,14 +19,14 @@ TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
     e.baudRate = 19200;
     CopyText(e.serialText, "00042");
     CopyText(e.sensorType, "KS \"quoted\"\x01\xff caf\xc3\xa9");
-    ListInsertItem(tree->entries, &e, LIST_END);
+    ListInsertItem(entries, &e, LIST_END);
 
-    EXPECT_EQ(ScanReportText(*tree),
+    EXPECT_EQ(ScanReportText(entries, groups),
               "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  COM3\n"
               "    Type: COM port\n    Status: Sensor identified\n    Sensor serial: 00042\n"
               "    Sensor type: KS \"quoted\"\x01\xff caf\xc3\xa9\n");
 
-    std::string json = ScanReportJson(*tree);
+    std::string json = ScanReportJson(entries, groups);
     EXPECT_EQ(
         json.rfind("{\"groups\":[{\"label\":\"adp-b/ETH, adp-c/ETH\",\"connections\":[]},", 0), 0u)
         << json;
@@ -41,16 +38,13 @@ TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
         << "device texts must be escaped, valid UTF-8 kept:\n"
         << json;
     EXPECT_EQ(json.substr(json.size() - 5), "]}]}\n");
-    ConnectionTree_Dispose(tree);
+    ListDispose(entries);
 }
 
 TEST(ScanReport, JsonOfAnEmptyTreeHasThreeEmptyGroups) {
-    ConnectionTree *tree = nullptr;
-    ASSERT_EQ(ConnectionTree_CreateHeadless(&tree), 0);
-    EXPECT_EQ(ScanReportJson(*tree),
+    EXPECT_EQ(ScanReportJson(nullptr, DefaultTreeGroups()),
               "{\"groups\":[{\"label\":\"LAN\",\"connections\":[]},{\"label\":\"USB\","
               "\"connections\":[]},{\"label\":\"other\",\"connections\":[]}]}\n");
-    ConnectionTree_Dispose(tree);
 }
 
 TEST(ScanReport, JsonStringEscapesEveryControlAndStrayByte) {

@@ -8,40 +8,37 @@
 #include <sstream>
 #include <string>
 
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "corvinsim/lab.h"
 #include "scan_report.h"
-#include "shell.h"
+#include "search_engine.h"
 
 namespace {
 
 std::string g_log;
-void CaptureLog(const char *text) {
-    g_log += text;
-}
-void NoClear() {}
+class CaptureLog : public SearchLog {
+  public:
+    void Write(const char *text) override { g_log += text; }
+};
 
 class SimulatedSearch : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetSearchLinkApi(nullptr);
-        SetDebugLogSink(CaptureLog);
-        SetDebugLogClearer(NoClear);
         g_log.clear();
-        debugLog = 1;
-        skipBaudSearch = 0;
-        ASSERT_EQ(ConnectionTree_CreateHeadless(&g_connectionTree), 0);
-        ApplyStandardGroupLabels(g_connectionTree);
+        entries_ = ListCreate(sizeof(ConnectionEntry));
+        ASSERT_NE(entries_, nullptr);
     }
     void TearDown() override {
-        ConnectionTree_Dispose(g_connectionTree);
-        g_connectionTree = nullptr;
+        ListDispose(entries_);
         lab_.reset();
-        debugLog = 0;
-        SetDebugLogSink(nullptr);
-        SetDebugLogClearer(nullptr);
     }
+    // The search through the real library, logged.
+    void Search() {
+        CaptureLog log;
+        SearchRequest request;
+        request.log = &log;
+        ASSERT_EQ(RunSearch(request, entries_), 0);
+    }
+    std::string Report() { return ScanReportText(entries_, StandardTreeGroups()); }
     void StartLab(const std::string &text) {
         std::string error;
         lab_ = corvinsim::Lab::Start(text, "", &error);
@@ -50,25 +47,24 @@ class SimulatedSearch : public ::testing::Test {
     }
     // The entry whose record name starts with name.
     const ConnectionEntry *Entry(const std::string &name) {
-        for (int k = 1; k <= ListNumItems(g_connectionTree->entries); ++k) {
-            auto *e =
-                static_cast<const ConnectionEntry *>(ListItemPtr(g_connectionTree->entries, k));
+        for (int k = 1; k <= ListNumItems(entries_); ++k) {
+            auto *e = static_cast<const ConnectionEntry *>(ListItemPtr(entries_, k));
             if (std::string(e->record.name).rfind(name, 0) == 0)
                 return e;
         }
-        ADD_FAILURE() << "no connection named " << name << " in\n"
-                      << ScanReportText(*g_connectionTree);
+        ADD_FAILURE() << "no connection named " << name << " in\n" << Report();
         static ConnectionEntry none{};
         return &none;
     }
 
     std::unique_ptr<corvinsim::Lab> lab_;
+    ListType entries_ = nullptr;
 };
 
 TEST_F(SimulatedSearch, EmptyLabShowsNoneInEveryGroup) {
     StartLab("[lab]\nLanTargets=127.255.255.255:50011\n");
-    RunConnectionSearch();
-    EXPECT_EQ(ScanReportText(*g_connectionTree),
+    Search();
+    EXPECT_EQ(Report(),
               "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  NONE\n");
     EXPECT_NE(g_log.find(" * found 0 serial connections.\n * found 0 network connections.\n"),
               std::string::npos)
@@ -84,7 +80,7 @@ TEST_F(SimulatedSearch, SensorsAreFoundAtTheirRatesWithTheirFaults) {
              "[sensor d]\nKind=COM\nCom=4\nName=Port D (COM4)\nFault=empty-version\nBaud=9600\n"
              "[sensor e]\nKind=USB\nCom=35\nName=Adapter E (COM35)\nFault=long-version\n"
              "Baud=38400\n");
-    RunConnectionSearch();
+    Search();
 
     const ConnectionEntry *a = Entry("Adapter A");
     EXPECT_EQ(a->identified, 1);
@@ -116,17 +112,15 @@ TEST_F(SimulatedSearch, DefaultLabFindsItsSensorsAndConverters) {
     std::stringstream text;
     text << file.rdbuf();
     StartLab(text.str());
-    RunConnectionSearch();
-    std::string report = ScanReportText(*g_connectionTree);
+    Search();
+    std::string report = Report();
     EXPECT_EQ(Entry("FT232R")->baudRate, 115200) << report;
     EXPECT_EQ(Entry("CP2102")->baudRate, 19200) << report;
     EXPECT_EQ(Entry("Communications Port (COM1)")->baudRate, 9600) << report;
     EXPECT_EQ(Entry("Communications Port (COM2)")->identified, 0) << report;
     int converters = 0;
-    for (int k = 1; k <= ListNumItems(g_connectionTree->entries); ++k)
-        converters +=
-            static_cast<const ConnectionEntry *>(ListItemPtr(g_connectionTree->entries, k))
-                ->isNetwork;
+    for (int k = 1; k <= ListNumItems(entries_); ++k)
+        converters += static_cast<const ConnectionEntry *>(ListItemPtr(entries_, k))->isNetwork;
     EXPECT_EQ(converters, 2) << report;
 }
 

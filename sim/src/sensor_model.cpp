@@ -2,6 +2,7 @@
 #include <cctype>
 
 #include "corvinsim/lab.h"
+#include "koralink.h"
 
 namespace corvinsim {
 
@@ -54,11 +55,7 @@ bool ParseFault(const std::string &text, Fault *fault) {
 }
 
 int BaudCodeOfRate(long long rate) {
-    static const long long rates[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-    for (int i = 0; i < 8; ++i)
-        if (rates[i] == rate)
-            return i;
-    return -1;
+    return rate > 0 && rate <= 921600 ? KoralinkBaudCode(static_cast<int32_t>(rate)) : -1;
 }
 
 bool ReadSensorConfig(const SectionView &section, SensorConfig *config, std::string *error) {

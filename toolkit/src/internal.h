@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <QPointer>
@@ -16,11 +17,14 @@
 class QWidget;
 class QLabel;
 class QAction;
+class QColor;
 class QMenu;
 class QMenuBar;
 class QObject;
 
 namespace tk::detail {
+
+struct Kind; // kinds.h
 
 struct UserData {
     void *data = nullptr;
@@ -31,6 +35,7 @@ struct Control {
     int id = 0;
     std::string name;
     int style = 0;
+    const Kind *kind = nullptr; // set at load time; never null on a loaded control
     QPointer<QWidget> widget;
     QPointer<QLabel> label; // separate label widget, when the kind has one
     CtrlCallback callback = nullptr;
@@ -81,9 +86,52 @@ struct MenuBarRec {
     std::vector<MenuEntry> entries;
 };
 
+// Every live panel and menu bar by handle, and how deep in callbacks we are.
+struct Handles {
+    std::map<int, Panel> panels;
+    std::map<int, MenuBarRec> bars;
+    int nextPanel = 1;
+    int nextBar = 1;
+    int callbackDepth = 0; // callbacks nest through ProcessDrawEvents
+};
+Handles &State();
+
 Panel *FindPanel(int handle);
+Control *FindControl(Panel *p, int control);
 Control *FindControl(int panel, int control);
 MenuBarRec *FindMenuBar(int handle);
+
+// Runs fn(control) or fn(panel, control) on the addressed control, or says
+// which of the two handles is wrong.
+template <class Fn> int WithControl(int panel, int control, Fn &&fn) {
+    Panel *p = FindPanel(panel);
+    if (!p)
+        return UIE_BAD_PANEL;
+    Control *c = FindControl(p, control);
+    if (!c)
+        return UIE_BAD_CONTROL;
+    if constexpr (std::is_invocable_v<Fn, Control &>)
+        return fn(*c);
+    else
+        return fn(*p, *c);
+}
+
+// Runs fn(panel) on a panel whose window still exists.
+template <class Fn> int WithPanel(int panel, Fn &&fn) {
+    Panel *p = FindPanel(panel);
+    if (!p || !p->top)
+        return UIE_BAD_PANEL;
+    return fn(*p);
+}
+
+// The row of an attribute table (rows with an `attr` member); null when the
+// table has none for attr.
+template <class Row, size_t N> const Row *FindAttr(const Row (&table)[N], int attr) {
+    for (const Row &r : table)
+        if (r.attr == attr)
+            return &r;
+    return nullptr;
+}
 
 // Send an event the user caused to a control's, panel's or menu item's callback.
 int FireCtrl(int panel, int control, int event, int eventData1, int eventData2);
@@ -92,10 +140,19 @@ void FireMenu(int menuBar, int item);
 // Runs fn from the event loop once no callback is running.
 void DeferUserEvent(std::function<void()> fn);
 
+// Reads the bar of a panel's main window into a menu-bar record and stores it;
+// false with *error when the data is broken (nothing is stored then).
+bool BuildMenuBar(Panel &p, QMenuBar *bar, std::string *error);
+// Applies a control's mode (hot or indicator) to its widget.
+void ApplyMode(Control &c);
+
 std::string Utf8(const QString &s);
 QString QStr(const char *s);
 // Copies text into a caller's buffer, bounded and terminated.
 void CopyOut(char *buffer, size_t bufferSize, const std::string &text);
+QColor ToQColor(int rgb);
+// Nearest int, saturated at the ends of the int range (NaN gives 0).
+int RoundToInt(double v);
 
 } // namespace tk::detail
 

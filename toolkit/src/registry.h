@@ -14,6 +14,24 @@ bool StrictCallbacks();
 // Records a name that resolves to nothing ("PANEL.CONTROL", "CC_NAME").
 void ReportUnresolved(const std::string &where, const std::string &name);
 void SetLastLoadError(const std::string &text);
+
+// Binds a callback name of the panel data to *fn through lookup. A name that
+// resolves to nothing is reported and left unbound; in strict mode it fails
+// the load (false, with *error).
+template <class Fn>
+bool BindCallback(const std::string &name, Fn (*lookup)(const std::string &),
+                  const std::string &where, Fn *fn, std::string *error) {
+    if (name.empty())
+        return true;
+    *fn = lookup(name);
+    if (*fn)
+        return true;
+    ReportUnresolved(where, name);
+    if (!StrictCallbacks())
+        return true;
+    *error = "unresolved callback " + name + " of " + where;
+    return false;
+}
 } // namespace tk::detail
 
 #endif

@@ -223,40 +223,43 @@ int NewAsyncTimer(double intervalSeconds, int count, int enabled, AsyncTimerCall
     return t->id;
 }
 
+namespace {
+// The timer of an id, taken out of the table when remove; null when unknown.
+std::shared_ptr<AsyncTimer> LookUpTimer(int timerId, bool remove) {
+    TimerTable &tab = Timers();
+    std::lock_guard<std::mutex> g(tab.m);
+    auto it = tab.timers.find(timerId);
+    if (it == tab.timers.end())
+        return nullptr;
+    std::shared_ptr<AsyncTimer> t = it->second;
+    if (remove)
+        tab.timers.erase(it);
+    return t;
+}
+
+// Changes the timer's state under its lock and wakes its thread.
+template <class Fn> void Signal(AsyncTimer &t, Fn &&change) {
+    {
+        std::lock_guard<std::mutex> g(t.m);
+        change(t);
+    }
+    t.cv.notify_all();
+}
+} // namespace
+
 int SetAsyncTimerEnabled(int timerId, int enabled) {
-    std::shared_ptr<AsyncTimer> t;
-    {
-        TimerTable &tab = Timers();
-        std::lock_guard<std::mutex> g(tab.m);
-        auto it = tab.timers.find(timerId);
-        if (it == tab.timers.end())
-            return UIE_BAD_TIMER;
-        t = it->second;
-    }
-    {
-        std::lock_guard<std::mutex> g(t->m);
-        t->enabled = enabled != 0;
-    }
-    t->cv.notify_all();
+    std::shared_ptr<AsyncTimer> t = LookUpTimer(timerId, false);
+    if (!t)
+        return UIE_BAD_TIMER;
+    Signal(*t, [enabled](AsyncTimer &a) { a.enabled = enabled != 0; });
     return 0;
 }
 
 int DiscardAsyncTimer(int timerId) {
-    std::shared_ptr<AsyncTimer> t;
-    {
-        TimerTable &tab = Timers();
-        std::lock_guard<std::mutex> g(tab.m);
-        auto it = tab.timers.find(timerId);
-        if (it == tab.timers.end())
-            return UIE_BAD_TIMER;
-        t = it->second;
-        tab.timers.erase(it);
-    }
-    {
-        std::lock_guard<std::mutex> g(t->m);
-        t->stop = true;
-    }
-    t->cv.notify_all();
+    std::shared_ptr<AsyncTimer> t = LookUpTimer(timerId, true);
+    if (!t)
+        return UIE_BAD_TIMER;
+    Signal(*t, [](AsyncTimer &a) { a.stop = true; });
     if (t->thread.get_id() == std::this_thread::get_id())
         t->thread.detach(); // discarded from its own tick: the loop ends after it
     else

@@ -11,12 +11,16 @@
 #include <QTreeWidget>
 
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../src/internal.h"
+#include "../src/kinds.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -591,6 +595,144 @@ TEST_F(Toolkit, MenuItemsCallTheirCallbacksAndCheckMarksStayWithTheProgram) {
     ASSERT_EQ(DiscardPanel(mp), 0);
     EXPECT_EQ(GetMenuBarAttribute(bar, TEST_MENU_FILE_FLAG, ATTR_CHECKED, &checked), UIE_BAD_MENU)
         << "the menu bar must go with its panel";
+}
+
+// ---- what every kind of control answers ------------------------------------------------------
+
+TEST_F(Toolkit, EveryCallNamesTheWrongHandle) {
+    using HandleCall = std::function<int(int panel, int control)>;
+    int i = 0;
+    double d = 0;
+    std::string s;
+    char buf[8];
+    std::vector<int> kids;
+    const std::pair<const char *, HandleCall> calls[] = {
+        {"SetCtrlVal int", [](int p, int c) { return SetCtrlVal(p, c, 1); }},
+        {"SetCtrlVal double", [](int p, int c) { return SetCtrlVal(p, c, 1.0); }},
+        {"SetCtrlVal text", [](int p, int c) { return SetCtrlVal(p, c, "x"); }},
+        {"GetCtrlVal int", [&](int p, int c) { return GetCtrlVal(p, c, &i); }},
+        {"GetCtrlVal double", [&](int p, int c) { return GetCtrlVal(p, c, &d); }},
+        {"GetCtrlVal text", [&](int p, int c) { return GetCtrlVal(p, c, buf, sizeof buf); }},
+        {"SetCtrlAttribute int",
+         [](int p, int c) { return SetCtrlAttribute(p, c, ATTR_DIMMED, 0); }},
+        {"SetCtrlAttribute double",
+         [](int p, int c) { return SetCtrlAttribute(p, c, ATTR_MAX_VALUE, 1.0); }},
+        {"SetCtrlAttribute text",
+         [](int p, int c) { return SetCtrlAttribute(p, c, ATTR_LABEL_TEXT, "x"); }},
+        {"GetCtrlAttribute int",
+         [&](int p, int c) { return GetCtrlAttribute(p, c, ATTR_DIMMED, &i); }},
+        {"GetCtrlAttribute double",
+         [&](int p, int c) { return GetCtrlAttribute(p, c, ATTR_MAX_VALUE, &d); }},
+        {"GetCtrlAttribute text",
+         [&](int p, int c) { return GetCtrlAttribute(p, c, ATTR_LABEL_TEXT, &s); }},
+        {"InstallCtrlCallback",
+         [](int p, int c) { return InstallCtrlCallback(p, c, nullptr, nullptr); }},
+        {"SetCtrlUserData",
+         [](int p, int c) { return SetCtrlUserData(p, c, "t", nullptr, nullptr); }},
+        {"CallCtrlCallback",
+         [](int p, int c) { return CallCtrlCallback(p, c, EVENT_COMMIT, 0, 0); }},
+        {"InsertListItem", [](int p, int c) { return InsertListItem(p, c, -1, "x", 0); }},
+        {"ReplaceListItem", [](int p, int c) { return ReplaceListItem(p, c, 0, "x", 0); }},
+        {"DeleteListItem", [](int p, int c) { return DeleteListItem(p, c, 0, -1); }},
+        {"ClearListCtrl", [](int p, int c) { return ClearListCtrl(p, c); }},
+        {"GetNumListItems", [&](int p, int c) { return GetNumListItems(p, c, &i); }},
+        {"GetLabelFromIndex",
+         [&](int p, int c) { return GetLabelFromIndex(p, c, 0, buf, sizeof buf); }},
+        {"GetLabelLengthFromIndex",
+         [&](int p, int c) { return GetLabelLengthFromIndex(p, c, 0, &i); }},
+        {"GetValueFromIndex", [&](int p, int c) { return GetValueFromIndex(p, c, 0, &i); }},
+        {"GetCtrlIndex", [&](int p, int c) { return GetCtrlIndex(p, c, &i); }},
+        {"SetCtrlIndex", [](int p, int c) { return SetCtrlIndex(p, c, 0); }},
+        {"InsertTreeItem",
+         [](int p, int c) { return InsertTreeItem(p, c, VAL_CHILD, -1, VAL_LAST, "x"); }},
+        {"SetTreeItemAttribute",
+         [](int p, int c) { return SetTreeItemAttribute(p, c, 0, ATTR_SELECTED, 1); }},
+        {"GetTreeItemAttribute",
+         [&](int p, int c) { return GetTreeItemAttribute(p, c, 0, ATTR_SELECTED, &i); }},
+        {"GetTreeItemLabel", [&](int p, int c) { return GetTreeItemLabel(p, c, 0, &s); }},
+        {"GetTreeItemParent", [&](int p, int c) { return GetTreeItemParent(p, c, 0, &i); }},
+        {"GetActiveTreeItem", [&](int p, int c) { return GetActiveTreeItem(p, c, &i); }},
+        {"SetActiveTreeItem", [](int p, int c) { return SetActiveTreeItem(p, c, -1); }},
+        {"GetTreeItemChildren", [&](int p, int c) { return GetTreeItemChildren(p, c, -1, &kids); }},
+    };
+    for (const auto &[name, call] : calls) {
+        EXPECT_EQ(call(panel_ + 1000, TREE_ITEMS), UIE_BAD_PANEL) << name;
+        EXPECT_EQ(call(panel_, 99), UIE_BAD_CONTROL) << name;
+    }
+}
+
+TEST_F(Toolkit, EveryKindAnswersTheCommonAttributes) {
+    // The test panel holds one control of each kind, so the rows below
+    // cover every kind the run-time knows.
+    std::vector<int> styles;
+    for (int ctrl : PanelControls(panel_)) {
+        int style = 0;
+        ASSERT_EQ(GetCtrlAttribute(panel_, ctrl, ATTR_CTRL_STYLE, &style), 0);
+        styles.push_back(style);
+    }
+    for (const detail::Kind *k : detail::AllKinds())
+        EXPECT_NE(std::find(styles.begin(), styles.end(), k->style), styles.end())
+            << "no control of kind " << k->name << " in the test panel";
+
+    const std::pair<int, int> attrs[] = {{ATTR_DIMMED, 1},
+                                         {ATTR_VISIBLE, 0},
+                                         {ATTR_CTRL_MODE, 0},
+                                         {ATTR_TEXT_COLOR, 0x123456},
+                                         {ATTR_TEXT_BGCOLOR, 0x654321},
+                                         {ATTR_FILL_COLOR, 0x00FF00},
+                                         {ATTR_TEXT_BOLD, 1},
+                                         {ATTR_TEXT_ITALIC, 1},
+                                         {ATTR_TOP, 5},
+                                         {ATTR_LEFT, 7},
+                                         {ATTR_WIDTH, 50},
+                                         {ATTR_HEIGHT, 20}};
+    for (int ctrl : PanelControls(panel_))
+        for (auto [attr, value] : attrs) {
+            int got = -1;
+            EXPECT_EQ(SetCtrlAttribute(panel_, ctrl, attr, value), 0)
+                << CtrlConstantName(panel_, ctrl) << " attribute " << attr;
+            EXPECT_EQ(GetCtrlAttribute(panel_, ctrl, attr, &got), 0);
+            EXPECT_EQ(got, value) << CtrlConstantName(panel_, ctrl) << " attribute " << attr;
+        }
+}
+
+TEST_F(Toolkit, WhatEachKindHoldsAsValue) {
+    constexpr int NO = UIE_TYPE_MISMATCH;
+    struct Row {
+        int ctrl;
+        int setInt, getText, setText; // results; "first" is a label of the ring
+    };
+    const Row rows[] = {
+        {TREE_ITEMS, NO, NO, NO}, {RING_CHOICE, 0, 0, 0}, {NUMR_VALUE, 0, 0, NO},
+        {STRG_TEXT, 0, 0, 0},     {TXTM_NOTE, 0, 0, 0},   {RBTN_OPTION, 0, NO, NO},
+        {PICT_GO, NO, NO, NO},    {PRBR_BAR, 0, NO, NO},  {DECO_BOX, NO, NO, NO},
+    };
+    for (const Row &r : rows) {
+        std::string name = CtrlConstantName(panel_, r.ctrl);
+        int v = -1;
+        char buf[32];
+        EXPECT_EQ(SetCtrlVal(panel_, r.ctrl, 1), r.setInt) << name;
+        EXPECT_EQ(GetCtrlVal(panel_, r.ctrl, &v), r.setInt) << name;
+        if (r.setInt == 0) {
+            EXPECT_EQ(v, 1) << name << " did not keep the int it was given";
+        }
+        EXPECT_EQ(GetCtrlVal(panel_, r.ctrl, buf, sizeof buf), r.getText) << name;
+        EXPECT_EQ(SetCtrlVal(panel_, r.ctrl, "first"), r.setText) << name;
+    }
+}
+
+TEST_F(Toolkit, OutOfRangeNumbersAreRefusedOrSaturated) {
+    EXPECT_EQ(SetCtrlAttribute(panel_, STRG_TEXT, ATTR_TOP, std::nan("")), UIE_BAD_VALUE);
+    EXPECT_EQ(SetCtrlAttribute(panel_, STRG_TEXT, ATTR_WIDTH, 1e300), UIE_BAD_VALUE);
+    EXPECT_EQ(SetCtrlAttribute(panel_, NUMR_VALUE, ATTR_MAX_VALUE, std::nan("")), UIE_BAD_VALUE);
+
+    int v = 0;
+    ASSERT_EQ(SetCtrlAttribute(panel_, PRBR_BAR, ATTR_MAX_VALUE, 1e300), 0);
+    ASSERT_EQ(GetCtrlAttribute(panel_, PRBR_BAR, ATTR_MAX_VALUE, &v), 0);
+    EXPECT_EQ(v, INT_MAX);
+    ASSERT_EQ(SetCtrlVal(panel_, STRG_TEXT, "-99999999999"), 0);
+    ASSERT_EQ(GetCtrlVal(panel_, STRG_TEXT, &v), 0);
+    EXPECT_EQ(v, INT_MIN);
 }
 
 } // namespace

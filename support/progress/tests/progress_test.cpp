@@ -1,9 +1,7 @@
-// Progress bar on the search panel's slide, driven tick by tick with a fake
+// Progress bar on a test panel's slide, driven tick by tick with a fake
 // clock and a fake timer: no sleeping, no timed assertions.
-#include "panel_ids.h"
 #include "progress.h"
 #include "progress_testing.h"
-#include "shell.h"
 #include "toolkit/ui.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +15,11 @@
 
 namespace {
 
-constexpr int kBar = SEARCH_PNL_PRBR_PROGRESS;
+// The test panel: a progress slide and a tree.
+constexpr const char *kResource = "ProgressTest";
+constexpr int kPanel = 1;
+constexpr int kBar = 1;
+constexpr int kNotASlide = 2;
 
 double g_now = 0.0;
 double FakeClock() {
@@ -110,10 +112,10 @@ class ProgressBar : public ::testing::Test {
         g_now = 1000.0;
         g_timer = FakeTimer{};
         g_events.clear();
-        panel = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
-        ASSERT_GT(panel, 0) << "the search panel did not load: " << tk::LastLoadError();
+        panel = tk::LoadPanel(0, kResource, kPanel);
+        ASSERT_GT(panel, 0) << "the test panel did not load: " << tk::LastLoadError();
         g_barMade = true;
-        ASSERT_EQ(MakeProgressBar(panel, kBar), 0) << "the search panel's slide is no bar";
+        ASSERT_EQ(MakeProgressBar(panel, kBar), 0) << "the test panel's slide is no bar";
         tk::InstallCtrlCallback(panel, kBar, RecordingCallback, nullptr);
     }
 
@@ -161,9 +163,9 @@ class ProgressBar : public ::testing::Test {
 };
 
 TEST_F(ProgressBar, ConversionAcceptsOnlySlides) {
-    EXPECT_EQ(MakeProgressBar(panel, SEARCH_PNL_TREE_CONNECTIONS), PROGRESS_ERR_NOT_SLIDE);
+    EXPECT_EQ(MakeProgressBar(panel, kNotASlide), PROGRESS_ERR_NOT_SLIDE);
     EXPECT_EQ(MakeProgressBar(panel, kBar), 0) << "converting a bar again must be harmless";
-    EXPECT_EQ(StartProgress(panel, SEARCH_PNL_TREE_CONNECTIONS, nullptr), PROGRESS_ERR_NOT_A_BAR);
+    EXPECT_EQ(StartProgress(panel, kNotASlide, nullptr), PROGRESS_ERR_NOT_A_BAR);
     EXPECT_LT(StartProgress(panel, 999, nullptr), 0) << "an unknown control was taken for a bar";
 
     double value = -1;
