@@ -6,6 +6,7 @@
 #ifndef CORVIN_TEXTCODEC_H
 #define CORVIN_TEXTCODEC_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,14 @@ std::string DecodeWindows1252(std::string_view bytes);
 // UTF-8 to Windows-1252. False (and *out unchanged) when a character has no
 // byte there or the input is not UTF-8.
 bool EncodeWindows1252(std::string_view utf8, std::string *out);
+
+// Device texts keep their bytes until they are shown: copies src up to its
+// first NUL or srcLength, cut after exactly dstSize - 1 bytes (wherever that
+// falls), always terminated. Returns the number of bytes copied.
+size_t CopyDeviceText(char *dst, size_t dstSize, const char *src, size_t srcLength);
+template <size_t N> size_t CopyDeviceText(char (&dst)[N], const char *src, size_t srcLength) {
+    return CopyDeviceText(dst, N, src, srcLength);
+}
 
 // One line of text output: control characters (C0, DEL, C1) of a UTF-8 text
 // become \t, \n, \r or \xNN, so a device text never breaks a line.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
@@ -429,4 +430,16 @@ std::string EscapeControls(std::string_view utf8) {
         }
     }
     return out;
+}
+
+size_t CopyDeviceText(char *dst, size_t dstSize, const char *src, size_t srcLength) {
+    if (dst == nullptr || dstSize == 0)
+        return 0;
+    size_t n = src != nullptr ? strnlen(src, srcLength) : 0;
+    if (n > dstSize - 1)
+        n = dstSize - 1;
+    if (n > 0)
+        std::memmove(dst, src, n);
+    dst[n] = '\0';
+    return n;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -74,6 +75,25 @@ TEST(TextCodec, ControlCharactersNeverBreakALine) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(EscapeControls(c.in), c.out);
+}
+
+TEST(TextCodec, DeviceTextsAreCutByBytes) {
+    const struct {
+        std::string src;
+        size_t dstSize;
+        std::string out;
+    } cases[] = {
+        {std::string(70, 'v') + "\xc3\xa9x", 72, std::string(70, 'v') + "\xc3"},
+        {"abc", 72, "abc"},
+        {std::string("ab\0cd", 5), 72, "ab"},
+        {"abc", 1, ""},
+    };
+    for (const auto &c : cases) {
+        char dst[80];
+        std::memset(dst, 'z', sizeof dst);
+        EXPECT_EQ(CopyDeviceText(dst, c.dstSize, c.src.data(), c.src.size()), c.out.size());
+        EXPECT_EQ(std::string(dst), c.out);
+    }
 }
 
 TEST(TextCodec, LeadBytesOnlyInDoubleBytePages) {
