@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include <csignal>
 #include <cstdio>
 
 #include "connection_panels.h"
@@ -94,6 +95,9 @@ int FinishProgram() {
 int RunProgram(int argc, char **argv) {
     if (StartProgram(argc, argv) != 0)
         return -1;
+    // A logout, a closed terminal or Ctrl-C would otherwise end the run
+    // without storing the settings and the history.
+    tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
     tk::RunUserInterface();
     return FinishProgram();
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 #include "con_pnl.h"
 #include "connection_panels.h"
@@ -52,7 +53,10 @@ int LoadConnectionHistory(IniStore store, const char *path) {
         own = store = CreateIniStore(0);
         if (!store)
             return -1;
-        if (ReadIniFile(store, path) != INI_OK) {
+        // No file is the first run, not an error: there is no history yet.
+        struct stat st;
+        bool exists = ::stat(path, &st) == 0;
+        if (exists && ReadIniFile(store, path) != INI_OK) {
             const char *title = GetMessageText(4);
             ShowMessagePopup(title, GetMessageText(5));
         }
@@ -167,8 +171,12 @@ void RememberConnection() {
 }
 
 int CC_CON_PNL(int panel, int event, void *, int, int) {
-    if (event == tk::EVENT_CLOSE)
+    if (event == tk::EVENT_CLOSE) {
         tk::HidePanel(panel);
+        // Hiding it alone would leave the program running without any
+        // window, which the user could then neither see nor end.
+        tk::DisplayPanel(ConnectionPanels().panels.search);
+    }
     return 0;
 }
 

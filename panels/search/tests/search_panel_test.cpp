@@ -8,6 +8,7 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "fake_link.h"
+#include "messages.h"
 #include "panel_ids.h"
 #include "search_panel.h"
 #include "textutil.h"
@@ -37,11 +38,13 @@ class SearchPanel : public ::testing::Test {
         setup.uiBusy = &busy_;
         setup.skipBaudSearch = &skipBaud_;
         setup.sharedLink = &sharedLink_;
+        BindMessagePanels(setup.panels);
         StartConnectionPanels(setup, nullptr);
         ASSERT_NE(g_connectionTree, nullptr);
     }
     void TearDown() override {
         StopConnectionPanels(nullptr);
+        BindMessagePanels(PanelSet{});
         SetSearchLinkApi(nullptr);
         tk::DiscardPanel(conPanel_);
         tk::DiscardPanel(searchPanel_);
@@ -109,6 +112,58 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     ConnectionEntry e;
     ListGetItem(g_connectionTree->entries, &e, 1);
     EXPECT_EQ(e.baudRate, 57600);
+}
+
+TEST_F(SearchPanel, SelectionFillsTheConnectPanelAndTheBarLabel) {
+    AddEntry(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"), 0, 0);
+    AddEntry(SerialRecord(KORALINK_TYPE_USB, 7, "USB7", "USB-Serial"), 1, 19200);
+    AddEntry(LanRecord("Conv", 192, 168, 0, 20, 5000), 0, 0);
+    ConnectionTree_Show(g_connectionTree);
+    struct Case {
+        int position;
+        const char *selected;
+        int usb, tcp;       // radio buttons
+        int com, code;      // serial fields
+        const char *server; // TCP fields
+        int port;
+        const char *label; // the bar's final label
+    } cases[] = {
+        // "Other" ports take the USB button too.
+        {1, "SERIAL: COM3", 1, 0, 3, 4, "", 0, "Connect to COM3:115200baud"},
+        {2, "SERIAL: COM7", 1, 0, 7, 1, "", 0, "Connect to COM7:19200baud"},
+        {3, "TCP/IP: 192.168.0.20:5000", 0, 1, 0, 0, "192.168.0.20", 5000,
+         "Connect to TCP-server 192.168.0.20:5000"},
+    };
+    for (const Case &c : cases) {
+        Select(c.position, c.selected);
+        auto value = [&](int control) {
+            int v = -1;
+            tk::GetCtrlVal(conPanel_, control, &v);
+            return v;
+        };
+        auto dimmed = [&](int control) {
+            int v = -1;
+            tk::GetCtrlAttribute(conPanel_, control, tk::ATTR_DIMMED, &v);
+            return v;
+        };
+        EXPECT_EQ(value(CON_PNL_RBTN_USB_COM), c.usb) << c.selected;
+        EXPECT_EQ(value(CON_PNL_RBTN_TCPIP_CLIENT), c.tcp) << c.selected;
+        EXPECT_EQ(value(CON_PNL_RBTN_OTHER_COM), 0) << c.selected;
+        EXPECT_EQ(dimmed(CON_PNL_NUMR_COM_PORTNUM), c.tcp) << c.selected;
+        EXPECT_EQ(dimmed(CON_PNL_STRG_REMOTE_SERVER), c.usb) << c.selected;
+        if (c.usb) {
+            EXPECT_EQ(value(CON_PNL_NUMR_COM_PORTNUM), c.com) << c.selected;
+            EXPECT_EQ(value(CON_PNL_RING_BAUDRATE), c.code) << c.selected;
+        } else {
+            char server[128] = "";
+            tk::GetCtrlVal(conPanel_, CON_PNL_STRG_REMOTE_SERVER, server, sizeof server);
+            EXPECT_STREQ(server, c.server);
+            EXPECT_EQ(value(CON_PNL_NUMR_REMOTE_PORT), c.port);
+        }
+        std::string label;
+        tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
+        EXPECT_EQ(label, c.label);
+    }
 }
 
 TEST_F(SearchPanel, SearchAgainIsRefusedWhileBusy) {

@@ -223,6 +223,11 @@ std::vector<int> MenuItems(int menuBar, int menu);
 
 int RunUserInterface();
 void QuitUserInterface(int code);
+// Makes the given signals (a logout's SIGHUP, Ctrl-C, SIGTERM) a quit
+// request that the event loop handles once no callback runs, like a window
+// close, so the program shuts down as usual. A second signal ends the
+// program at once. 0, or a negative result when it cannot be arranged.
+int QuitOnSignals(const std::vector<int> &signalNumbers);
 void ProcessSystemEvents();
 // Repaints and runs work posted with PostToGuiThread; no user input is
 // dispatched. Window-close requests and tree double clicks wait until the
