@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "localize.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
@@ -146,8 +147,13 @@ int FallbackHistoryPath(char *buffer, size_t size) {
 }
 
 void LocalizeMainPanels(const char *path) {
-    if (path != nullptr)
-        g_languageFiles.emplace_back(path);
+    if (path == nullptr)
+        return;
+    g_languageFiles.emplace_back(path);
+    // A file that does not fit leaves the panels (or the rest of them) as
+    // they are; there is no one to tell at start-up.
+    LocalizePanel(Program().panels.search, path);
+    LocalizePanel(Program().panels.con, path);
 }
 
 std::vector<std::string> RecordedLanguageFiles() {
