@@ -14,6 +14,7 @@
 #include "connection_tree.h"
 #include "converter_dialog.h"
 #include "messages.h"
+#include "sensor_link.h"
 #include "sercfg_pnl.h"
 #include "textutil.h"
 #include "toolkit/ui.h"
@@ -26,26 +27,6 @@ constexpr auto kBaudSwitchPause = std::chrono::milliseconds(500);
 
 int Dialog() {
     return ConnectionPanels().panels.sercfg;
-}
-
-// The same test the probe makes: the settings name the accepted connection.
-bool InUse(const ConnectionSettings &s, const LinkContext &shared) {
-    bool same = false;
-    if (IsSerialMode(s.mode))
-        same = shared.infoKind == 0 && shared.port == s.comNumber;
-    else if (s.mode == TRANSFER_TCPIP)
-        same = shared.infoKind == 1 && std::strcmp(shared.line.host, s.server) == 0 &&
-               shared.port == s.remotePort;
-    else
-        same = true;
-    return same && shared.isOpen == 1;
-}
-
-// "Error: <the library's text>".
-void ErrorText(char *text, size_t size, const LinkContext &ctx) {
-    std::string error = std::string(GetMessageText(7)) + ": " +
-                        std::string(ctx.lastError, strnlen(ctx.lastError, sizeof ctx.lastError));
-    CopyText(text, size, error.c_str());
 }
 
 bool TakeBusy() {
@@ -104,7 +85,7 @@ int SetSensorBaud(char *text, size_t textSize, int newCode) {
     ConnectionSettings s;
     ReadConnectPanel(&s);
     const LinkContext *shared = ConnectionPanels().sharedLink;
-    if (shared && InUse(s, *shared)) {
+    if (shared && IsSharedLineInUse(s, *shared)) {
         CopyText(text, textSize, GetMessageText(18));
         return -1;
     }
@@ -112,24 +93,24 @@ int SetSensorBaud(char *text, size_t textSize, int newCode) {
     if (!IsSerialMode(s.mode)) {
         // A rate belongs to a serial line only; the fresh line has no
         // cause to add.
-        ErrorText(text, textSize, *scratch.ctx);
+        LinkErrorText(text, textSize, *scratch.ctx);
         return -1;
     }
     if (KORALINK_init_rs232(scratch.ctx.get(), s.comNumber, s.baudCode,
                             KORALINK_OPEN_SERIAL_PROBE) != 1) {
-        ErrorText(text, textSize, *scratch.ctx);
+        LinkErrorText(text, textSize, *scratch.ctx);
         return -1;
     }
     if (KORALINK_exchange_frame(scratch.ctx.get(), KORALINK_CMD_SET_BAUD, newCode, nullptr, 0) !=
         0) {
-        ErrorText(text, textSize, *scratch.ctx);
+        LinkErrorText(text, textSize, *scratch.ctx);
         return -1;
     }
     KORALINK_close(scratch.ctx.get());
     std::this_thread::sleep_for(kBaudSwitchPause);
     if (KORALINK_init_rs232(scratch.ctx.get(), s.comNumber, newCode, KORALINK_OPEN_SERIAL_PROBE) !=
         1) {
-        ErrorText(text, textSize, *scratch.ctx);
+        LinkErrorText(text, textSize, *scratch.ctx);
         return -1;
     }
     int result = KORALINK_read_sensor_info(scratch.ctx.get());
@@ -142,7 +123,7 @@ int SetSensorBaud(char *text, size_t textSize, int newCode) {
                           .c_str());
         CopyText(text, textSize, found);
     } else {
-        ErrorText(text, textSize, *scratch.ctx);
+        LinkErrorText(text, textSize, *scratch.ctx);
     }
     return result;
 }
