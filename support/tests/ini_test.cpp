@@ -156,6 +156,17 @@ TEST(IniPieces, KeysAndPiecesAreCutForTheLine) {
     EXPECT_EQ(Text(Read(out).get(), "S", "k"), utf);
 }
 
+TEST(IniPieces, LongValuesReadUnquotedKeepTheirSpacesThroughAWrite) {
+    // Reading trims every line, so a piece that ended (or began) with a space
+    // would lose it unless the pieces of any long value are quoted.
+    const std::string value = std::string(79, 'a') + " " + std::string(79, 'b') + " c";
+    Store s = Read("[S]\nk = " + value + "\n");
+    ASSERT_EQ(Raw(s.get(), "S", "k"), value);
+    Store back = Read(FormatIniText(s.get()));
+    EXPECT_EQ(Raw(back.get(), "S", "k"), value);
+    EXPECT_EQ(FormatIniText(back.get()), FormatIniText(s.get())) << "not settled after one write";
+}
+
 TEST(IniValues, EscapingRoundTrip) {
     Store s(CreateIniStore(0));
     const std::string text = "quote\" back\\ tab\t lf\n cr\r bell\x07 del\x7f \xC3\xA9";
