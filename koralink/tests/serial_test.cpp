@@ -200,6 +200,12 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     Ctx ctx;
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a live lock file was ignored";
     EXPECT_EQ(ctx.error(), "COM11: in use by another program");
+    // Some old programs write the pid as a raw 4-byte integer.
+    {
+        int32_t raw = other;
+        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&raw), 4);
+    }
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a binary lock file was ignored";
 
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
@@ -412,6 +418,55 @@ Baud=9600
         << "the sensor did not really change its rate";
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 31, KORALINK_BAUD_115200, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 190, 8, nullptr, 0), KORALINK_ERR_ARGUMENT);
+}
+
+TEST(SerialLinkAlone, OnlyTheAnswerToThisRequestIsTaken) {
+    // A late answer to an earlier request may wait in the input before the
+    // request goes out, or arrive just before the right answer.
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    Ctx ctx;
+    ASSERT_EQ(koralink::OpenSerialLine(&ctx, 60, ptsname(master), 4, 2), 1) << ctx.error();
+    auto answer = [](uint8_t command, uint32_t parameter, const std::string &text) {
+        koralink::Frame f;
+        f.kind = koralink::FrameKind::Answer;
+        f.command = command;
+        f.parameter = parameter;
+        f.length = static_cast<uint8_t>(text.size());
+        std::memcpy(f.data.data(), text.data(), text.size());
+        std::vector<uint8_t> out(koralink::kMaxFrame);
+        out.resize(koralink::EncodeFrame(f, out.data()));
+        return out;
+    };
+    auto waiting = answer(7, 0, "OLD");
+    ASSERT_EQ(write(master, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
+    usleep(20000);
+    std::thread sensor([&] {
+        uint8_t request[koralink::kMaxFrame];
+        size_t got = 0;
+        while (got < koralink::kHeaderSize + koralink::kCrcSize) {
+            ssize_t n = read(master, request + got, sizeof request - got);
+            if (n <= 0)
+                return;
+            got += static_cast<size_t>(n);
+        }
+        auto reply = answer(5, 999, "");
+        auto right = answer(7, 0, "NEW");
+        reply.insert(reply.end(), right.begin(), right.end());
+        (void)!write(master, reply.data(), reply.size());
+    });
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, KORALINK_CMD_VERSION, 0, nullptr, 0), 0) << ctx.error();
+    sensor.join();
+    int command = 0;
+    char text[8] = {};
+    EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, &command, nullptr, nullptr), 0);
+    EXPECT_EQ(KORALINK_get_ansframe_data(&ctx, text, sizeof text, nullptr), 0);
+    EXPECT_EQ(command, KORALINK_CMD_VERSION);
+    EXPECT_STREQ(text, "NEW");
+    KORALINK_close(&ctx);
+    close(master);
 }
 
 TEST(SerialLinkAlone, ThirtyTwoParallelProbes) {
