@@ -67,6 +67,9 @@ TEST(IniRead, CommentsAreKeptInPlaceAndWrittenBack) {
     // A comment block after the header, ended by a blank line, waits for the next section.
     Store u = Read("; h\n\n; later\n\n[A]\n");
     EXPECT_EQ(FormatIniText(u.get()), "; h\r\n\r\n; later\r\n[A]\r\n\r\n");
+    // Once a section has been read, a blank line never makes a comment the header.
+    Store v = Read("[A]\nx = 1\n; about k\n\nk = 2\n");
+    EXPECT_EQ(FormatIniText(v.get()), "[A]\r\nx = 1\r\n; about k\r\nk = 2\r\n\r\n");
 }
 
 TEST(IniRead, SectionHeaderQuirks) {

@@ -367,6 +367,10 @@ TEST_F(LanLab, UnconfirmedWriteIsAFailure) {
     r.localPort = 5111;
     EXPECT_LT(AccessLanDevice(&r, 2), 1) << "a write the module did not take was reported done";
     EXPECT_NE(std::string(LastLanError()).find("local port"), std::string::npos) << LastLanError();
+    // Caught before the save: a module that took only some values must not
+    // keep that half-written state.
+    EXPECT_NE(std::string(LastLanError()).find("nothing was saved"), std::string::npos)
+        << LastLanError();
     EXPECT_EQ(fleet_->Saved(0, "LP"), "5000");
 }
 
