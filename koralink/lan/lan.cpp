@@ -2,6 +2,7 @@
 #include "lan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -240,7 +241,8 @@ int SearchLan(ListType *list) {
         UdpEndpoint from;
         long n = sock.Receive(buf, segcp::kMaxReply, MsLeft(std::min(deadline, quietEnd)), &from);
         if (n < 0)
-            return Fail(-3, "the UDP port failed while collecting replies");
+            return Fail(-3, std::string("the UDP port failed while collecting replies: ") +
+                                std::strerror(errno));
         if (n == 0)
             continue;
         quietEnd = Clock::now() + std::chrono::milliseconds(cfg.quietMs);

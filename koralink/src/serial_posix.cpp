@@ -7,6 +7,7 @@
 #include "transport.h"
 
 #include "boundedfile.h"
+#include "config.h"
 
 #include <cerrno>
 #include <csignal>
@@ -214,7 +215,9 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     int holder = 0;
     std::string lockProblem;
     if (!ReadLockPid(lockPath, &holder, &lockProblem)) {
+        // Not a lock any program writes: someone may be in the way on purpose.
         *cause = "its lock file cannot be checked (" + lockProblem + ")";
+        ReportOnce(request.devicePath + " not opened: " + *cause);
         return nullptr;
     }
     if (holder != getpid() && ProcessAlive(holder)) {
