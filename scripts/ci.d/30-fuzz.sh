@@ -43,7 +43,7 @@ while IFS='|' read -r bin corpus; do
     report+=("$(printf '%-28s %8s %12s %8s %6s  %s' "$name" "${cov:-?}" "${execs:-?}" "$units" \
         "$seeds" "$status")")
 done < <(cat "$out"/fuzzers/*.txt 2>/dev/null)
-printf 'fuzz: %-22s %8s %12s %8s %6s\n' target coverage executions corpus seeds
+printf 'fuzz: %-28s %8s %12s %8s %6s\n' target coverage executions corpus seeds
 for line in "${report[@]}"; do echo "fuzz: $line"; done
 echo "fuzz: $runs passed, $fails failed"
 [ "$fails" -eq 0 ]
