@@ -14,7 +14,7 @@ namespace {
 
 enum class Kind { Milliseconds, Count, Flag, Text, Directory };
 
-struct Spec {
+struct Variable {
     Setting setting;
     const char *name;
     Kind kind;
@@ -25,7 +25,7 @@ struct Spec {
 };
 
 // Every variable the library reads. README.md documents the same table.
-const Spec kSpecs[] = {
+const Variable kVariables[] = {
     {Setting::PortMap, "KORALINK_PORTMAP", Kind::Text, 0, 0, 0, "", "no port map"},
     {Setting::PortMapOnly, "KORALINK_PORTMAP_ONLY", Kind::Flag, 0, 0, 1, "", ""},
     {Setting::SysfsRoot, "KORALINK_SYSFS_ROOT", Kind::Directory, 0, 0, 0, "/", "/"},
@@ -54,8 +54,8 @@ const Spec kSpecs[] = {
     {Setting::LanMaxModules, "KORALINK_LAN_MAX_MODULES", Kind::Count, 256, 1, 65535, "", ""},
 };
 
-const Spec &SpecOf(Setting setting) {
-    for (const Spec &s : kSpecs)
+const Variable &VariableOf(Setting setting) {
+    for (const Variable &s : kVariables)
         if (s.setting == setting)
             return s;
     std::abort(); // a Setting without a row: a build mistake
@@ -82,56 +82,56 @@ std::string Shown(const std::string &value) {
     return value.size() > 100 ? out + "..." : out;
 }
 
-void Reject(const Spec &spec, const std::string &value, const std::string &problem,
+void Reject(const Variable &var, const std::string &value, const std::string &problem,
             const std::string &fallback) {
-    Emit(std::string(spec.name) + "=" + Shown(value) + " " + problem + "; using " + fallback, true);
+    Emit(std::string(var.name) + "=" + Shown(value) + " " + problem + "; using " + fallback, true);
 }
 
 // Set and not empty.
-const char *Raw(const Spec &spec) {
-    const char *text = std::getenv(spec.name);
+const char *Raw(const Variable &var) {
+    const char *text = std::getenv(var.name);
     return text && *text ? text : nullptr;
 }
 
 } // namespace
 
 const char *SettingName(Setting setting) {
-    return SpecOf(setting).name;
+    return VariableOf(setting).name;
 }
 
 int SettingNumber(Setting setting) {
-    const Spec &spec = SpecOf(setting);
-    const char *text = Raw(spec);
+    const Variable &var = VariableOf(setting);
+    const char *text = Raw(var);
     if (!text)
-        return spec.number;
+        return var.number;
     char *end = nullptr;
     errno = 0;
     long value = std::strtol(text, &end, 10);
     const bool number = end != text && *end == '\0' && errno == 0;
-    const std::string range = std::to_string(spec.low) + ".." + std::to_string(spec.high);
-    const std::string fallback = std::to_string(spec.number);
-    switch (spec.kind) {
+    const std::string range = std::to_string(var.low) + ".." + std::to_string(var.high);
+    const std::string fallback = std::to_string(var.number);
+    switch (var.kind) {
     case Kind::Milliseconds:
         if (!number)
-            Reject(spec, text, "is not a number of milliseconds", fallback);
-        else if (value < spec.low || value > spec.high)
-            Reject(spec, text, "is outside " + range + " ms", fallback);
+            Reject(var, text, "is not a number of milliseconds", fallback);
+        else if (value < var.low || value > var.high)
+            Reject(var, text, "is outside " + range + " ms", fallback);
         else
             return static_cast<int>(value);
-        return spec.number;
+        return var.number;
     case Kind::Count:
         if (!number)
-            Reject(spec, text, "is not a whole number", fallback);
-        else if (value < spec.low || value > spec.high)
-            Reject(spec, text, "is outside " + range, fallback);
+            Reject(var, text, "is not a whole number", fallback);
+        else if (value < var.low || value > var.high)
+            Reject(var, text, "is outside " + range, fallback);
         else
             return static_cast<int>(value);
-        return spec.number;
+        return var.number;
     case Kind::Flag:
         if (number && (value == 0 || value == 1))
             return static_cast<int>(value);
-        Reject(spec, text, "is neither 0 nor 1", fallback);
-        return spec.number;
+        Reject(var, text, "is neither 0 nor 1", fallback);
+        return var.number;
     default:
         std::abort(); // a text setting read as a number: a build mistake
     }
@@ -142,13 +142,13 @@ bool SettingFlag(Setting setting) {
 }
 
 std::string SettingText(Setting setting, const TextCheck &check) {
-    const Spec &spec = SpecOf(setting);
-    const char *text = Raw(spec);
+    const Variable &var = VariableOf(setting);
+    const char *text = Raw(var);
     if (!text)
-        return spec.value;
+        return var.value;
     std::string value = text, why;
     bool usable = true;
-    if (spec.kind == Kind::Directory) {
+    if (var.kind == Kind::Directory) {
         struct stat st {};
         if (::stat(text, &st) != 0) {
             usable = false;
@@ -162,8 +162,8 @@ std::string SettingText(Setting setting, const TextCheck &check) {
         usable = check(value, &why);
     if (usable)
         return value;
-    Reject(spec, value, "cannot be used (" + why + ")", spec.words);
-    return spec.value;
+    Reject(var, value, "cannot be used (" + why + ")", var.words);
+    return var.value;
 }
 
 void ReportOnce(const std::string &text) {
