@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "localize.h"
 #include "debug_log.h"
+#include "localize.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
