@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "debug_log.h"
+#include "localize.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
@@ -146,8 +148,13 @@ int FallbackHistoryPath(char *buffer, size_t size) {
 }
 
 void LocalizeMainPanels(const char *path) {
-    if (path != nullptr)
-        g_languageFiles.emplace_back(path);
+    if (path == nullptr)
+        return;
+    g_languageFiles.emplace_back(path);
+    // A file that does not fit leaves the panels (or the rest of them) as
+    // they are; there is no one to tell at start-up.
+    LocalizePanel(Program().panels.search, path);
+    LocalizePanel(Program().panels.con, path);
 }
 
 std::vector<std::string> RecordedLanguageFiles() {
@@ -231,7 +238,14 @@ int LoadSettingsStore(IniStore *store, const char *path) {
 int SaveSettingsStore(IniStore store, const char *path) {
     if (store == nullptr || path == nullptr || path[0] == '\0')
         return -1;
+    std::string kept; // content the store could not read is copied aside before it is replaced
+    if (KeepUnparsedIniCopy(store, &kept) != 0) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, kept.c_str());
+        DebugLog("%s\n", kept.c_str());
+    }
     if (WriteIniFile(store, path) != INI_OK) {
+        std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, IniLastError());
+        DebugLog("Settings not saved: %s\n", IniLastError());
         const char *title = GetMessageText(4);
         ShowMessagePopup(title, GetMessageText(6));
     }

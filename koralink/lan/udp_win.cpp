@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "syserror_win.h"
 #include "udp.h"
+#include "windows_text.h"
 
 namespace koralink {
 

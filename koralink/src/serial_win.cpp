@@ -17,7 +17,7 @@
 
 #include <windows.h>
 
-#include "syserror_win.h"
+#include "windows_text.h"
 
 namespace koralink {
 

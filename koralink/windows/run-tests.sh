@@ -116,6 +116,34 @@ time.sleep(600)' "$held" "$work/held" &
         awk -v a="$t0" -v b="$t1" \
             'BEGIN { printf "figure: starting a program under wine (scan --help): %.2f s\n", b - a }'
     fi
+
+    # The converter command: the same answers; a write made under wine is
+    # what the Linux command reads back.
+    converter_exe="$build/app/corvintracer-converter.exe"
+    if [ -f "$converter_exe" ]; then
+        for args in "list" "--json list" "show 127.0.0.21" "--json show 127.0.0.22"; do
+            on_linux="$("$linux/app/corvintracer-converter" $args 2>&1)"
+            env -u KORALINK_PORTMAP -u KORALINK_PORTMAP_ONLY \
+                wine "$converter_exe" $args >"$work/converter.out" 2>&1
+            under_wine="$(tr -d '\r' <"$work/converter.out")"
+            what="converter command $args: the same answer under wine as on Linux"
+            if [ -n "$on_linux" ] && [ "$on_linux" = "$under_wine" ]; then
+                echo "ok: $what"
+            else
+                echo "FAILED: $what"
+                diff <(echo "$on_linux") <(echo "$under_wine") | head -20
+            fi
+        done
+        wine "$converter_exe" set 127.0.0.22 remote-port=7001 >"$work/converter.out" 2>&1
+        written=$?
+        if [ "$written" = 0 ] && "$linux/app/corvintracer-converter" show 127.0.0.22 |
+            grep -qx 'remote-port=7001'; then
+            echo "ok: converter command: a setting written under wine is saved in the module"
+        else
+            echo "FAILED: converter command: a setting written under wine is saved in the module"
+            tr -d '\r' <"$work/converter.out" | tail -5
+        fi
+    fi
     kill "$holder" 2>/dev/null
     wineserver -k 2>/dev/null
     exit 0
@@ -140,12 +168,13 @@ check "objdump: koralink.dll exports the header's calls undecorated, nothing els
 check "objdump: no compiler run-time DLL needed" \
     bash -c '! grep -Eiq "DLL Name: (libstdc|libgcc|libwinpthread)" "$1"' _ "$build/koralink.objdump"
 
-scan_exe="$build/app/corvintracer-scan.exe"
-if [ -f "$scan_exe" ]; then
-    check "objdump: corvintracer-scan.exe needs no compiler run-time DLL" \
-        bash -c '! x86_64-w64-mingw32-objdump -p "$1" | grep -Eiq "DLL Name: (libstdc|libgcc|libwinpthread)"' \
-        _ "$scan_exe"
-fi
+for program in corvintracer-scan corvintracer-converter; do
+    if [ -f "$build/app/$program.exe" ]; then
+        check "objdump: $program.exe needs no compiler run-time DLL" \
+            bash -c '! x86_64-w64-mingw32-objdump -p "$1" | grep -Eiq "DLL Name: (libstdc|libgcc|libwinpthread)"' \
+            _ "$build/app/$program.exe"
+    fi
+done
 
 if ! command -v wine >/dev/null 2>&1 || ! command -v wineboot >/dev/null 2>&1; then
     echo "koralink-windows: wine is not installed; the wine tests are SKIPPED (not passed)"

@@ -15,6 +15,7 @@
 #include "ini.h"
 #include "koralink.h"
 #include "olist.h"
+#include "textcodec.h"
 #include "udp.h"
 
 namespace {
@@ -206,6 +207,17 @@ void CheckConverters() {
 
 // ---- the support library's file backends ----
 
+bool Exists(const wchar_t *path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteRaw(const wchar_t *path, const std::string &bytes) {
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
 void CheckFiles() {
     std::string content, cause;
     struct {
@@ -227,27 +239,91 @@ void CheckFiles() {
         Check(r == c.expected && Contains(cause.c_str(), c.cause), c.what, cause);
     }
 
-    // Writing over an existing file is where a plain rename() fails here.
+    WriteRaw(L"bounded.txt", "0123456789");
+    int r = ReadBoundedFile("bounded.txt", 10, &content, &cause);
+    Check(r == BOUNDED_FILE_OK && content == "0123456789", "bounded read: a file at the limit",
+          cause);
+    r = ReadBoundedFile("bounded.txt", 9, &content, &cause);
+    Check(r == BOUNDED_FILE_UNUSABLE && Contains(cause.c_str(), "larger than 9 bytes"),
+          "bounded read: over the limit", cause);
+}
+
+int WriteValue(const char *path, const char *value) {
     IniStore store = CreateIniStore(0);
-    PutText(store, "Main", "Value", "first");
-    int first = WriteIniFile(store, "wine-test.ini");
-    PutText(store, "Main", "Value", "second");
-    int second = WriteIniFile(store, "wine-test.ini");
+    PutText(store, "Main", "Value", value);
+    int r = WriteIniFile(store, path);
     DisposeIniStore(store);
-    int r = ReadBoundedFile("wine-test.ini", kBoundedFileLargeLimit, &content, &cause);
-    Check(first == INI_OK && second == INI_OK && r == BOUNDED_FILE_OK &&
-              content.find("second") != std::string::npos &&
-              content.find("first") == std::string::npos,
-          "settings file written over an existing one", std::to_string(second));
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA("ini$$*.tmp", &data);
-    Check(find == INVALID_HANDLE_VALUE, "no temporary file left behind");
+    return r;
+}
+
+std::string ReadValue(const char *path) {
+    IniStore store = CreateIniStore(0);
+    char value[64] = {};
+    ReadIniFile(store, path);
+    GetText(store, "Main", "Value", value, sizeof value);
+    DisposeIniStore(store);
+    return value;
+}
+
+// The INI writer's Windows side: replacing a file (where rename() fails),
+// the temporary files of earlier and of running writers, content the store
+// could not read, a path beyond the ANSI code page.
+void CheckSettingsFiles() {
+    WriteRaw(L"ini$$000.tmp", "left by a writer that died");
+    HANDLE running =
+        CreateFileW(L"ini$$001.tmp", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    int first = WriteValue("wine-test.ini", "first");
+    int second = WriteValue("wine-test.ini", "second");
+    Check(first == INI_OK && second == INI_OK && ReadValue("wine-test.ini") == "second",
+          "settings file written over an existing one", IniLastError());
+    Check(!Exists(L"ini$$000.tmp"), "a temporary file nobody holds is removed");
+    Check(Exists(L"ini$$001.tmp"), "the temporary file of a running writer is left alone");
+    CloseHandle(running);
+    DeleteFileW(L"ini$$001.tmp");
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(L"ini$$*.tmp", &data);
+    Check(find == INVALID_HANDLE_VALUE, "no temporary file of its own left behind");
     if (find != INVALID_HANDLE_VALUE)
         FindClose(find);
-    r = ReadBoundedFile("wine-test.ini", 8, &content, &cause);
-    Check(r == BOUNDED_FILE_UNUSABLE && Contains(cause.c_str(), "larger than 8 bytes"),
-          "bounded read: over the limit", cause);
-    DeleteFileA("wine-test.ini");
+
+    WriteRaw(L"garbage.ini", std::string("\x00\x01binary\x00", 9));
+    IniStore store = CreateIniStore(0);
+    ReadIniFile(store, "garbage.ini");
+    PutText(store, "Main", "Value", "new");
+    int refused = WriteIniFile(store, "garbage.ini");
+    std::string note;
+    int kept = KeepUnparsedIniCopy(store, &note);
+    int written = WriteIniFile(store, "garbage.ini");
+    DisposeIniStore(store);
+    Check(refused == INI_UNPARSED_NOT_KEPT && kept == 1 && Exists(L"garbage.ini.bak") &&
+              written == INI_OK && ReadValue("garbage.ini") == "new",
+          "unreadable settings are copied to .bak before they are replaced", note);
+
+    // "Grüße.ini" in UTF-8, as every text inside the program.
+    int utf8 = WriteValue("Gr\xc3\xbc\xc3\x9f"
+                          "e.ini",
+                          "umlaut");
+    Check(utf8 == INI_OK && Exists(L"Gr\u00fc\u00dfe.ini") &&
+              ReadValue("Gr\xc3\xbc\xc3\x9f"
+                        "e.ini") == "umlaut",
+          "a UTF-8 path names the file Windows shows", IniLastError());
+}
+
+// Double-byte code pages come from the Windows tables here.
+void CheckCodePages() {
+    const struct {
+        int codePage;
+        const char *bytes;
+        const char *utf8;
+    } cases[] = {
+        {932, "\x83\x5c", "\u30bd"}, // second byte is a backslash
+        {932, "\xb1", "\uff71"},     // single-byte katakana
+        {932, "\x83", "\ufffd"},     // lead byte at the end
+        {936, "\xc4\xe3", "\u4f60"}, {949, "\xc7\xd1", "\ud55c"}, {950, "\xa4\xa4", "\u4e2d"},
+    };
+    for (const auto &c : cases)
+        Check(DecodeToUtf8(c.codePage, c.bytes) == c.utf8,
+              "code page " + std::to_string(c.codePage) + " decoded through Windows");
 }
 
 // Figures, not checks: how long the calls take under wine, for comparison
@@ -311,6 +387,8 @@ int main() {
     CheckHeldPort();
     CheckConverters();
     CheckFiles();
+    CheckSettingsFiles();
+    CheckCodePages();
     PrintFigures();
 
     std::printf("%d passed, %d failed\n", passed, failed);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Cross-builds koralink.dll and corvintracer-scan.exe for 64-bit Windows with
-# mingw-w64 (the project's own CMake files, koralink/windows/mingw-x86_64.cmake;
-# run-time linked statically) and tests them under wine against the
-# simulator: the lab's sensors on pseudo-terminals mapped to COM ports,
-# converters on loopback, the scan's report compared with the Linux scan's
-# (koralink/windows/run-tests.sh). Needs the simulator and the scan of the
-# normal build ($CORVIN_OUT/normal), which it builds when missing.
+# Cross-builds koralink.dll, corvintracer-scan.exe and corvintracer-converter.exe
+# for 64-bit Windows with mingw-w64 (the project's own CMake files,
+# koralink/windows/mingw-x86_64.cmake; run-time linked statically) and tests
+# them under wine against the simulator: the lab's sensors on
+# pseudo-terminals mapped to COM ports, converters on loopback, the reports
+# of the scan and the converter command compared with the Linux ones'
+# (koralink/windows/run-tests.sh). Needs the
+# simulator and the two commands of the normal build ($CORVIN_OUT/normal),
+# which it builds when missing.
 #
 # Skips itself, saying so, only when the cross compiler or wine is missing.
 set -uo pipefail
@@ -28,13 +30,14 @@ if [ ! -f "$out/build.ninja" ]; then
 fi
 cmake --build "$out" -j "$jobs" || { echo "koralink-windows: build FAILED"; exit 1; }
 
-if [ ! -x "$linux/sim/corvin-sim" ] || [ ! -x "$linux/app/corvintracer-scan" ]; then
+if [ ! -x "$linux/sim/corvin-sim" ] || [ ! -x "$linux/app/corvintracer-scan" ] ||
+    [ ! -x "$linux/app/corvintracer-converter" ]; then
     if [ ! -f "$linux/build.ninja" ]; then
         cmake -S "$root" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVIN_WERROR=ON \
             || { echo "koralink-windows: configuring the Linux build FAILED"; exit 1; }
     fi
-    cmake --build "$linux" --target corvin-sim corvintracer-scan -j "$jobs" \
-        || { echo "koralink-windows: building the simulator and the Linux scan FAILED"; exit 1; }
+    cmake --build "$linux" --target corvin-sim corvintracer-scan corvintracer-converter -j "$jobs" \
+        || { echo "koralink-windows: building the simulator and the Linux commands FAILED"; exit 1; }
 fi
 
 "$root/scripts/without-serial-ports.sh" "$root/koralink/windows/run-tests.sh" "$out" "$linux"

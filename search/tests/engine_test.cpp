@@ -162,6 +162,11 @@ TEST_F(SearchEngine, IdentificationTextsFollowTheAnswers) {
     huge.serial = 123456789;
     huge.version = "X";
     AddPort(KORALINK_TYPE_COM, 4, "COM4", huge);
+    FakePort straddling; // the 71st byte starts a two-byte sequence
+    straddling.answersAtCode = {KORALINK_BAUD_115200};
+    straddling.serial = 7;
+    straddling.version = std::string(70, 'v') + "\xc3\xa9";
+    AddPort(KORALINK_TYPE_COM, 5, "COM5", straddling);
     Search();
 
     ConnectionEntry e = Entry(1);
@@ -179,6 +184,10 @@ TEST_F(SearchEngine, IdentificationTextsFollowTheAnswers) {
     e = Entry(3);
     EXPECT_STREQ(e.serialText, "xxxxx")
         << "a number that does not fit must not be shown cut into a different one";
+
+    e = Entry(4);
+    EXPECT_EQ(std::string(e.sensorType), std::string(70, 'v') + "\xc3")
+        << "a version text is 8-bit: cut after 71 bytes, not at a UTF-8 boundary";
 }
 
 TEST_F(SearchEngine, FailedReadsLeaveTheEntryUnidentifiedAndProbedAgain) {
@@ -285,7 +294,8 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
         {-9, -1, -1, "LAN access error.\nUSB access error.\nCOM access error.\n"},
         {-4, 0, 0, "Error on UDP broadcast transmission.\nCause: 127.0.0.9: sendto: refused\n",
          "127.0.0.9: sendto: refused"},
-        {0, 0, 0, "Searching LAN.\nSearching USB.\nSearching COM.\n", "stale cause"},
+        {0, 0, 0, "Searching LAN.\nNote: 300 replies, 256 modules kept\nSearching USB.\n",
+         "300 replies, 256 modules kept"},
     };
     for (const Case &c : cases) {
         InstallFakeLink();
@@ -302,6 +312,14 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
             << g_log;
         EXPECT_EQ(CallsStartingWith("init_rs232 COM1").size(), 5u);
     }
+}
+
+TEST_F(SearchEngine, SettingsTheLibrarySetAsideOpenTheLog) {
+    Lab().configWarnings = "koralink: KORALINK_LAN_WINDOW_MS=abc is not a number of "
+                           "milliseconds; using 300";
+    Search();
+    EXPECT_EQ(g_log.rfind("Starting log.\n" + Lab().configWarnings + "\nSearching LAN.\n", 0), 0u)
+        << g_log;
 }
 
 TEST_F(SearchEngine, UnknownRecordTypesAreCarriedButNeitherProbedNorShown) {

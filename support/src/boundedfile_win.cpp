@@ -4,7 +4,7 @@
 // a disk file (no pipe, no console).
 #include "boundedfile.h"
 
-#include <windows.h>
+#include "windows_text.h"
 
 #include <cctype>
 #include <cstring>
@@ -21,17 +21,6 @@ std::string LimitText(size_t limit) {
     if (limit >= (size_t{1} << 20) && limit % (size_t{1} << 20) == 0)
         return std::to_string(limit >> 20) + " MiB";
     return std::to_string(limit) + " bytes";
-}
-
-std::string ErrorText(DWORD code) {
-    char text[256] = {};
-    DWORD n =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                       MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
-    std::string s(text, n);
-    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == '.'))
-        s.pop_back();
-    return s.empty() ? "system error " + std::to_string(code) : s;
 }
 
 // "\\.\COM1", "\\?\GLOBALROOT\...", or a reserved DOS device name as the
@@ -62,23 +51,24 @@ int ReadBoundedFile(const char *path, size_t limit, std::string *content, std::s
         return Fail(BOUNDED_FILE_MISSING, "", "no file name", cause);
     if (IsDeviceName(path))
         return Fail(BOUNDED_FILE_UNUSABLE, path, "not a regular file", cause);
-    DWORD attributes = GetFileAttributesA(path);
+    const std::wstring wide = WidePath(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD e = GetLastError();
         return Fail(e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? BOUNDED_FILE_MISSING
                                                                            : BOUNDED_FILE_UNUSABLE,
-                    path, ErrorText(e), cause);
+                    path, SystemErrorText(e), cause);
     }
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
         return Fail(BOUNDED_FILE_UNUSABLE, path, "not a regular file", cause);
-    HANDLE h =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = GetLastError();
         return Fail(e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? BOUNDED_FILE_MISSING
                                                                            : BOUNDED_FILE_UNUSABLE,
-                    path, ErrorText(e), cause);
+                    path, SystemErrorText(e), cause);
     }
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
@@ -91,7 +81,7 @@ int ReadBoundedFile(const char *path, size_t limit, std::string *content, std::s
         if (!ReadFile(h, block, sizeof block, &n, nullptr)) {
             DWORD e = GetLastError();
             CloseHandle(h);
-            return Fail(BOUNDED_FILE_UNUSABLE, path, ErrorText(e), cause);
+            return Fail(BOUNDED_FILE_UNUSABLE, path, SystemErrorText(e), cause);
         }
         if (n == 0)
             break;

@@ -1,6 +1,6 @@
 #include "ini.h"
 
-#include "ini_file.h"
+#include "ini_internal.h"
 #include "textutil.h"
 
 #include <climits>
@@ -12,41 +12,15 @@
 #include <string_view>
 #include <vector>
 
+using corvin_ini::IniItem;
+using corvin_ini::IniSection;
+
 namespace {
 
 constexpr size_t kMaxLine = 1024;    // longest line read or written, line end excluded
 constexpr size_t kChunkLength = 80;  // longer values are written in pieces
 constexpr size_t kMaxKey = 255;      // key of a one-line item
 constexpr size_t kMaxPieceKey = 246; // key before " Line%04d"
-constexpr size_t kReadBlock = 2048;
-
-struct IniItem {
-    std::string key;
-    std::string value; // escaped, without the surrounding quotes
-    std::string comment;
-    bool quoted = false;
-};
-
-struct IniSection {
-    std::string name;
-    std::string comment;
-    std::vector<IniItem> items;
-};
-
-} // namespace
-
-struct IniStoreRec {
-    int sorting = 0;
-    std::vector<IniSection> sections;
-    std::string header;
-    std::string trailer;
-    std::string result; // backing text of GetTextView
-};
-
-namespace {
-
-IniWriteStep g_faultStep = INI_STEP_NONE;
-int g_faultErrno = 0;
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -239,6 +213,10 @@ class Reader {
                 continue;
             }
             pairWith_ = 0;
+            const unsigned char u = static_cast<unsigned char>(c);
+            if ((u < 0x20 && c != '\r' && c != '\n' && c != '\t' && c != '\v' && c != '\f') ||
+                u == 0x7f)
+                foreign_ = true; // never written by the store, which escapes them
             if (c == '\r' || c == '\n' || c == '\0') {
                 EndLine();
                 if (c == '\r')
@@ -266,6 +244,9 @@ class Reader {
             RejoinPieces(store_.sections[s]);
     }
 
+    // The text had bytes or lines that the store drops for good.
+    bool Unparsed() const { return foreign_ || (sawText_ && usefulLines_ == 0); }
+
   private:
     void ReplayBom() {
         static const char bom[] = "\xEF\xBB\xBF";
@@ -288,7 +269,9 @@ class Reader {
         std::string_view s = whole;
         while (!s.empty() && IsSpace(s.front()))
             s.remove_prefix(1);
+        sawText_ = sawText_ || !Trim(s).empty();
         if (!s.empty() && s.front() == ';') {
+            ++usefulLines_;
             if (!pending_.empty())
                 pending_ += "\r\n";
             pending_.append(whole);
@@ -303,6 +286,7 @@ class Reader {
             section.comment = std::move(pending_);
             pending_.clear();
             store_.sections.push_back(std::move(section));
+            ++usefulLines_;
             current_ = store_.sections.size() - 1;
             haveCurrent_ = true;
             sectionRead_ = true;
@@ -329,6 +313,7 @@ class Reader {
         item.comment = std::move(pending_);
         pending_.clear();
         store_.sections[current_].items.push_back(std::move(item));
+        ++usefulLines_;
     }
 
     void OtherLine() {
@@ -348,6 +333,9 @@ class Reader {
     bool sectionRead_ = false;
     bool haveCurrent_ = false;
     size_t current_ = 0;
+    bool foreign_ = false; // control bytes, zero bytes included
+    bool sawText_ = false;
+    size_t usefulLines_ = 0; // comments, sections and items kept
 };
 
 // --- Writing ----------------------------------------------------------------
@@ -404,7 +392,7 @@ void AppendItem(std::string &out, const IniItem &item) {
     }
 }
 
-std::string Format(const IniStoreRec &store) {
+std::string FormatText(const IniStoreRec &store) {
     std::string out;
     if (!store.header.empty()) {
         out += store.header;
@@ -473,19 +461,20 @@ int Put(IniStore store, const char *section, const char *key, std::string value,
 
 } // namespace
 
+// --- Shared with the file handling -------------------------------------------
+
+bool corvin_ini::ParseIniText(IniStoreRec &store, const char *data, size_t length) {
+    Reader reader(store);
+    reader.Feed(data, length);
+    reader.Finish();
+    return reader.Unparsed();
+}
+
+std::string corvin_ini::FormatStore(const IniStoreRec &store) {
+    return FormatText(store);
+}
+
 // --- Public interface -------------------------------------------------------
-
-void SetIniWriteFault(IniWriteStep step, int err) {
-    g_faultStep = step;
-    g_faultErrno = err;
-}
-
-int IniWriteFault(IniWriteStep step) {
-    if (g_faultStep != step)
-        return 0;
-    g_faultStep = INI_STEP_NONE;
-    return g_faultErrno;
-}
 
 IniStore CreateIniStore(int sorting) {
     IniStore store = new (std::nothrow) IniStoreRec;
@@ -502,56 +491,17 @@ int ReadIniMemory(IniStore store, const char *data, size_t length) {
     if (!store || (!data && length))
         return INI_NULL_ARGUMENT;
     try {
-        Reader reader(*store);
-        reader.Feed(data, length);
-        reader.Finish();
+        corvin_ini::ParseIniText(*store, data, length);
         return INI_OK;
     } catch (const std::bad_alloc &) {
         return INI_OUT_OF_MEMORY;
     }
 }
 
-int ReadIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return INI_NULL_ARGUMENT;
-    FILE *f = std::fopen(path, "rb");
-    if (!f)
-        return INI_CANNOT_OPEN;
-    int result = INI_OK;
-    try {
-        Reader reader(*store);
-        char block[kReadBlock];
-        for (;;) {
-            size_t n = std::fread(block, 1, sizeof block, f);
-            reader.Feed(block, n);
-            if (n < sizeof block) {
-                if (std::ferror(f))
-                    result = INI_READ_ERROR;
-                break;
-            }
-        }
-        reader.Finish();
-    } catch (const std::bad_alloc &) {
-        result = INI_OUT_OF_MEMORY;
-    }
-    std::fclose(f);
-    return result;
-}
-
 std::string FormatIniText(IniStore store) {
     if (!store)
         return std::string();
-    return Format(*store);
-}
-
-int WriteIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return INI_NULL_ARGUMENT;
-    try {
-        return WriteIniText(path, Format(*store));
-    } catch (const std::bad_alloc &) {
-        return INI_OUT_OF_MEMORY;
-    }
+    return FormatText(*store);
 }
 
 int HasSection(IniStore store, const char *section) {

@@ -1,26 +1,54 @@
-// The INI writer's file side on Windows.
+// The INI store's files on Windows: the bounded read, the atomic write with
+// its temporary files, and the copy of a file whose content the store could
+// not use. Same behaviour and cause texts as ini_file.cpp.
 //
-// rename() cannot replace an existing file here; MoveFileEx with
-// MOVEFILE_REPLACE_EXISTING can, and with MOVEFILE_WRITE_THROUGH it returns
-// only once the move is on disk. Virus scanners and indexers open new files
-// for a moment, so a create or move refused with a sharing violation is
-// tried again.
-#include "ini_file.h"
+// A writer opens its temporary file ini$$NNN.tmp without sharing and keeps
+// it open until the file has been renamed over the target, through the
+// handle (SetFileInformationByHandle), so nobody else can delete it
+// meanwhile. A file of that name that can be deleted therefore belongs to
+// no running writer: it is a leftover and is removed. CREATE_NEW without
+// sharing creates and claims a name in one step, so no directory lock is
+// needed. rename() could not replace the target here at all. Virus
+// scanners and indexers open new files for a moment: a create or rename
+// refused with a sharing violation is tried again.
+#include "ini.h"
 
-#include <windows.h>
+#include "boundedfile.h"
+#include "ini_internal.h"
+#include "windows_text.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+using corvin_ini::UnparsedRead;
 
 namespace {
 
+constexpr int kTempNames = 1000;
 constexpr int kBusyRetries = 100;
 constexpr DWORD kBusyPauseMs = 1;
+constexpr int kBackupNames = 1000;
 
-// Faults injected by tests come as errno values; the steps here speak
-// Windows error codes.
-DWORD Injected(IniWriteStep step) {
-    switch (IniWriteFault(step)) {
+IniWriteStep g_faultStep = INI_STEP_NONE;
+int g_faultErrno = 0;
+thread_local std::string g_lastError;
+
+int Failed(int code, std::string cause) {
+    g_lastError = std::move(cause);
+    return code;
+}
+
+// The injected fault of a step, as the Windows error it stands for; 0 when
+// none. Tests inject errno values.
+DWORD Fault(IniWriteStep step) {
+    if (g_faultStep != step)
+        return 0;
+    g_faultStep = INI_STEP_NONE;
+    switch (g_faultErrno) {
     case 0:
         return 0;
     case EEXIST:
@@ -56,23 +84,29 @@ int ResultOf(DWORD e) {
 }
 
 bool IsBusy(DWORD e) {
-    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION || e == ERROR_ACCESS_DENIED;
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
 }
 
-// The target's directory with a separator at its end: "C:\data\", ".\".
 std::string DirectoryOf(const std::string &path) {
     size_t slash = path.find_last_of("\\/");
     if (slash == std::string::npos) {
         size_t colon = path.find(':');
-        return colon == std::string::npos ? ".\\" : path.substr(0, colon + 1);
+        return colon == std::string::npos ? "." : path.substr(0, colon + 1);
     }
-    return path.substr(0, slash + 1);
+    if (slash == 0 || (slash == 2 && path[1] == ':'))
+        return path.substr(0, slash + 1); // "\" or "C:\"
+    return path.substr(0, slash);
 }
 
-DWORD WriteAll(HANDLE h, const std::string &text) {
+std::string InDirectory(const std::string &dir, const char *name) {
+    char last = dir.empty() ? '\\' : dir.back();
+    return last == '\\' || last == '/' || last == ':' ? dir + name : dir + "\\" + name;
+}
+
+DWORD WriteAll(HANDLE h, const std::string &text, bool injectFaults) {
     size_t done = 0;
     while (done < text.size()) {
-        if (DWORD e = Injected(INI_STEP_WRITE))
+        if (DWORD e = injectFaults ? Fault(INI_STEP_WRITE) : 0)
             return e;
         DWORD chunk =
             text.size() - done > (1u << 20) ? (1u << 20) : static_cast<DWORD>(text.size() - done);
@@ -84,89 +118,270 @@ DWORD WriteAll(HANDLE h, const std::string &text) {
     return 0;
 }
 
-DWORD CreateTemp(const std::string &path, HANDLE *h) {
-    if (DWORD e = Injected(INI_STEP_CREATE))
-        return e;
-    *h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-    return *h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+// The file a symbolic link or junction stands for: that file is replaced,
+// not the link.
+std::string FinalPath(const std::string &path) {
+    HANDLE h = CreateFileW(WidePath(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    wchar_t wide[MAX_PATH * 4];
+    DWORD n = GetFinalPathNameByHandleW(h, wide, MAX_PATH * 4, FILE_NAME_NORMALIZED);
+    CloseHandle(h);
+    if (n == 0 || n >= MAX_PATH * 4)
+        return path;
+    int m =
+        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), utf8.data(), m, nullptr, nullptr);
+    return utf8;
 }
 
-} // namespace
-
-int WriteIniText(const std::string &target, const std::string &text) {
-    DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        DWORD e = GetLastError();
-        if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND)
-            return INI_STAT_FAILED;
-    } else {
-        // Can the target be written? Opened without truncation and closed
-        // again, so the check itself never touches an existing file.
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-            return INI_ACCESS_DENIED;
-        HANDLE h = CreateFileA(target.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return INI_ACCESS_DENIED;
-        CloseHandle(h);
-    }
-
-    const std::string dir = DirectoryOf(target);
-    std::string temp;
+struct TempFile {
     HANDLE h = INVALID_HANDLE_VALUE;
-    for (int counter = 0; counter < kIniTempNames && temp.empty(); ++counter) {
+    std::string path;
+    ~TempFile() {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+};
+
+// Creates and claims a temporary file for target in dir, removing the
+// leftovers among the names on the way.
+int CreateTemp(const std::string &target, const std::string &dir, TempFile *temp) {
+    for (int counter = 0; counter < kTempNames; ++counter) {
         char name[32];
         std::snprintf(name, sizeof name, "ini$$%03d.tmp", counter);
-        std::string candidate = dir + name;
+        const std::string candidate = InDirectory(dir, name);
+        const std::wstring wide = WidePath(candidate);
+        if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            if (!DeleteFileW(wide.c_str()) || temp->h != INVALID_HANDLE_VALUE)
+                continue;
+        } else if (DWORD e = GetLastError(); e != ERROR_FILE_NOT_FOUND) {
+            if (temp->h != INVALID_HANDLE_VALUE)
+                break; // only the sweep of leftovers is cut short
+            return Failed(INI_STAT_FAILED, target + ": cannot read the status of " + candidate +
+                                               ": " + SystemErrorText(e));
+        }
+        if (temp->h != INVALID_HANDLE_VALUE)
+            continue;
         DWORD e = 0;
         for (int attempt = 0; attempt < kBusyRetries; ++attempt) {
-            e = CreateTemp(candidate, &h);
-            if (!IsBusy(e))
+            e = Fault(INI_STEP_CREATE);
+            if (e == 0) {
+                temp->h = CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+                e = temp->h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+            }
+            if (!IsBusy(e) && !(e == ERROR_ACCESS_DENIED && attempt == 0))
                 break;
             Sleep(kBusyPauseMs);
         }
-        if (e == 0)
-            temp = candidate;
-        else if (e == ERROR_ACCESS_DENIED || e == ERROR_PATH_NOT_FOUND)
-            return INI_ACCESS_DENIED; // the directory cannot be written
-        else if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS && !IsBusy(e))
-            return INI_CANNOT_CREATE_TEMP;
+        if (temp->h != INVALID_HANDLE_VALUE) {
+            temp->path = candidate;
+        } else if (e == ERROR_ACCESS_DENIED || e == ERROR_PATH_NOT_FOUND) {
+            return Failed(INI_ACCESS_DENIED, target + ": the directory " + dir +
+                                                 " cannot be written: " + SystemErrorText(e));
+        } else if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS && !IsBusy(e)) {
+            return Failed(INI_CANNOT_CREATE_TEMP, target + ": cannot create a temporary file in " +
+                                                      dir + ": " + SystemErrorText(e));
+        }
     }
-    if (temp.empty())
-        return INI_NO_TEMP_NAME;
+    if (temp->h == INVALID_HANDLE_VALUE)
+        return Failed(INI_NO_TEMP_NAME, target + ": no free temporary file name in " + dir +
+                                            " (ini$$000.tmp to ini$$999.tmp are all in use)");
+    return INI_OK;
+}
 
-    DWORD err = WriteAll(h, text);
+// Renames the open file over target, replacing it.
+DWORD RenameOver(HANDLE h, const std::string &target) {
+    std::wstring wide = WidePath(target);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, wide.data(), wide.size() * sizeof(wchar_t));
+    if (!SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+        return GetLastError();
+    return 0;
+}
+
+// The target is never deleted first: if anything fails, the old file is
+// still there, whole.
+int WriteAtomically(const std::string &requested, const std::string &text) {
+    std::string target = requested;
+    DWORD attributes = GetFileAttributesW(WidePath(target).c_str());
+    bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!exists) {
+        DWORD e = GetLastError();
+        if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND)
+            return Failed(INI_STAT_FAILED,
+                          requested + ": cannot read its status: " + SystemErrorText(e));
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        target = FinalPath(target);
+    }
+    const std::string dir = DirectoryOf(target);
+
+    // Can the target be written? Opened without truncation and closed again,
+    // so the check itself never touches an existing file.
+    if (exists) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return Failed(INI_ACCESS_DENIED, requested + ": is a directory");
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            return Failed(INI_ACCESS_DENIED, requested + ": cannot be written: it is read-only");
+        HANDLE h = CreateFileW(WidePath(target).c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return Failed(INI_ACCESS_DENIED,
+                          requested + ": cannot be written: " + SystemErrorText(GetLastError()));
+        CloseHandle(h);
+    }
+
+    TempFile temp;
+    if (int r = CreateTemp(requested, dir, &temp))
+        return r;
+
+    DWORD err = WriteAll(temp.h, text, true);
     if (!err) {
-        err = Injected(INI_STEP_SYNC);
-        if (!err && !FlushFileBuffers(h))
+        err = Fault(INI_STEP_SYNC);
+        if (!err && !FlushFileBuffers(temp.h))
             err = GetLastError();
     }
-    DWORD closeErr = Injected(INI_STEP_CLOSE);
-    if (!CloseHandle(h) && !closeErr)
-        closeErr = GetLastError();
+    // The handle stays open until the rename: the step where a POSIX write
+    // closes its file is checked here.
     if (!err)
-        err = closeErr;
+        err = Fault(INI_STEP_CLOSE);
     if (err) {
-        DeleteFileA(temp.c_str());
-        return ResultOf(err);
+        CloseHandle(temp.h);
+        temp.h = INVALID_HANDLE_VALUE;
+        DeleteFileW(WidePath(temp.path).c_str());
+        return Failed(ResultOf(err), requested + ": cannot write the temporary file " + temp.path +
+                                         ": " + SystemErrorText(err));
     }
 
     DWORD renameErr = 0;
     for (int attempt = 0; attempt < kBusyRetries; ++attempt) {
-        renameErr = Injected(INI_STEP_RENAME);
-        if (!renameErr && !MoveFileExA(temp.c_str(), target.c_str(),
-                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            renameErr = GetLastError();
-        if (!IsBusy(renameErr))
+        renameErr = Fault(INI_STEP_RENAME);
+        if (!renameErr)
+            renameErr = RenameOver(temp.h, target);
+        if (!IsBusy(renameErr) && renameErr != ERROR_ACCESS_DENIED)
             break;
         Sleep(kBusyPauseMs);
     }
+    CloseHandle(temp.h);
+    temp.h = INVALID_HANDLE_VALUE;
     if (renameErr) {
         // The target was never removed, so the temporary copy is not needed.
-        DeleteFileA(temp.c_str());
-        return INI_RENAME_FAILED;
+        DeleteFileW(WidePath(temp.path).c_str());
+        return Failed(INI_RENAME_FAILED, requested + ": cannot rename the temporary file " +
+                                             temp.path + " over it: " + SystemErrorText(renameErr));
     }
     return INI_OK;
+}
+
+// --- Content the store could not use ------------------------------------------
+
+// Windows has no inode number a store could keep (the file index needs an
+// open handle), so the file read is known by its path.
+bool IsFileRead(const UnparsedRead &read, const std::string &path) {
+    if (!read.pending || GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false; // nothing there to lose
+    return path == read.path;
+}
+
+int WriteCopy(UnparsedRead &read, std::string *note) {
+    for (int n = 0; n < kBackupNames; ++n) {
+        std::string name = read.path + ".bak" + (n ? "." + std::to_string(n) : "");
+        HANDLE h = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD err = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
+            continue;
+        if (!err)
+            err = WriteAll(h, read.bytes, false);
+        if (h != INVALID_HANDLE_VALUE) {
+            if (!err && !FlushFileBuffers(h))
+                err = GetLastError();
+            CloseHandle(h);
+            if (err)
+                DeleteFileW(WidePath(name).c_str());
+        }
+        if (err) {
+            *note = read.path + ": cannot keep a copy of its unreadable content as " + name + ": " +
+                    SystemErrorText(err);
+            return Failed(ResultOf(err), *note);
+        }
+        *note =
+            read.path + ": its content could not be read as INI text; a copy was kept as " + name;
+        read = UnparsedRead{};
+        return 1;
+    }
+    *note = read.path + ": cannot keep a copy of its unreadable content: " + read.path +
+            ".bak to .bak." + std::to_string(kBackupNames - 1) + " all exist";
+    return Failed(INI_IO_ERROR, *note);
+}
+
+} // namespace
+
+void SetIniWriteFault(IniWriteStep step, int err) {
+    g_faultStep = step;
+    g_faultErrno = err;
+}
+
+const char *IniLastError() {
+    return g_lastError.c_str();
+}
+
+int ReadIniFile(IniStore store, const char *path) {
+    if (!store || !path)
+        return Failed(INI_NULL_ARGUMENT, "no store or no file name");
+    std::string content, cause;
+    int r = ReadBoundedFile(path, kBoundedFileLargeLimit, &content, &cause);
+    if (r != BOUNDED_FILE_OK)
+        return Failed(r == BOUNDED_FILE_MISSING ? INI_CANNOT_OPEN : INI_READ_ERROR, cause);
+    try {
+        if (corvin_ini::ParseIniText(*store, content.data(), content.size())) {
+            UnparsedRead &read = store->unparsed;
+            read.identified = false;
+            read.path = path;
+            read.bytes = std::move(content);
+            read.pending = true;
+        }
+    } catch (const std::bad_alloc &) {
+        return Failed(INI_OUT_OF_MEMORY, std::string(path) + ": out of memory");
+    }
+    g_lastError.clear();
+    return INI_OK;
+}
+
+int WriteIniFile(IniStore store, const char *path) {
+    if (!store || !path)
+        return Failed(INI_NULL_ARGUMENT, "no store or no file name");
+    if (IsFileRead(store->unparsed, path))
+        return Failed(INI_UNPARSED_NOT_KEPT,
+                      std::string(path) + ": not replaced: it holds content that could not be "
+                                          "read as INI text, and no copy of it has been kept");
+    try {
+        int r = WriteAtomically(path, corvin_ini::FormatStore(*store));
+        if (r == INI_OK)
+            g_lastError.clear();
+        return r;
+    } catch (const std::bad_alloc &) {
+        return Failed(INI_OUT_OF_MEMORY, std::string(path) + ": out of memory");
+    }
+}
+
+int KeepUnparsedIniCopy(IniStore store, std::string *note) {
+    std::string text;
+    int r = 0;
+    if (!store)
+        r = Failed(INI_NULL_ARGUMENT, text = "no store");
+    else if (store->unparsed.pending)
+        r = WriteCopy(store->unparsed, &text);
+    if (note)
+        *note = text;
+    return r;
 }

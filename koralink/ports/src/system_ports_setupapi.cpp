@@ -6,7 +6,8 @@
 
 namespace koralink {
 
-std::vector<PortInfo> EnumerateSystemPorts(const std::string & /*sysfsRoot*/) {
+std::vector<PortInfo> EnumerateSystemPorts(const std::string & /*sysfsRoot*/,
+                                           std::vector<std::string> * /*problems*/) {
     portquest::WindowsSetupApi api;
     std::vector<WindowsPortDevice> devices;
     for (portquest::PortDevice &d : portquest::ListPortDevices(api))
@@ -15,7 +16,8 @@ std::vector<PortInfo> EnumerateSystemPorts(const std::string & /*sysfsRoot*/) {
     return PortsOfWindowsDevices(devices);
 }
 
-bool ResolveSystemPort(int comNumber, const std::string & /*sysfsRoot*/, PortInfo *out) {
+bool ResolveSystemPort(int comNumber, const std::string & /*sysfsRoot*/, PortInfo *out,
+                       std::vector<std::string> * /*problems*/) {
     out->comNumber = comNumber;
     out->devicePath = "\\\\.\\COM" + std::to_string(comNumber);
     return true;
