@@ -3,6 +3,9 @@
 // whose ports run-tests.sh fakes as "Ports" devices in wine's registry.
 // Prints one line per check and "N passed, N failed"; exit status 1 on a
 // failure.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <windows.h>
 
 #include <chrono>
@@ -15,6 +18,7 @@
 #include "ini.h"
 #include "koralink.h"
 #include "olist.h"
+#include "own_address.h"
 #include "textcodec.h"
 #include "udp.h"
 
@@ -198,6 +202,11 @@ void CheckConverters() {
     Check(KORALINK_init_tcp(&refused, 1, "127.0.0.1", KORALINK_OPEN_TCP_PROBE) == 0 &&
               Contains(refused.c.lastError, "127.0.0.1:1: "),
           "a closed TCP port is reported", refused.c.lastError);
+
+    std::string own;
+    in_addr parsed{};
+    Check(PrimaryIpv4Address(&own) && inet_pton(AF_INET, own.c_str(), &parsed) == 1,
+          "this computer's own address for the converter dialog", own);
 
     bool loopbackListed = false;
     for (uint32_t b : koralink::InterfaceBroadcasts())
