@@ -60,8 +60,8 @@ int FallbackHistoryPath(char *buffer, size_t size);
 // /proc/self/exe.
 void SetProgramDirectoryOverride(const char *directory);
 
-// Applies a language file to the search and connect panels. Panel
-// localisation is not built yet: the validated path is only recorded.
+// Applies a language file to the search and connect panels (the search
+// panel's menu bar included) and records its path.
 void LocalizeMainPanels(const char *path);
 std::vector<std::string> RecordedLanguageFiles();
 

@@ -66,6 +66,7 @@ int StartProgram(int argc, char **argv) {
     setup.panels = g_program.panels;
     setup.uiBusy = &g_program.uiBusy;
     setup.skipBaudSearch = &g_program.skipBaudSearch;
+    setup.devicesChanged = &g_program.devicesChanged;
     setup.sharedLink = &g_program.sharedLink;
     char history[kSettingsPathSize];
     if (FallbackHistoryPath(history, sizeof history) == 0)

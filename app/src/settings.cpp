@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "datafiles.h"
+#include "localize.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
@@ -149,8 +150,13 @@ int FallbackHistoryPath(char *buffer, size_t size) {
 }
 
 void LocalizeMainPanels(const char *path) {
-    if (path != nullptr)
-        g_languageFiles.emplace_back(path);
+    if (path == nullptr)
+        return;
+    g_languageFiles.emplace_back(path);
+    // A file that does not fit leaves the panels (or the rest of them) as
+    // they are; there is no one to tell at start-up.
+    LocalizePanel(Program().panels.search, path);
+    LocalizePanel(Program().panels.con, path);
 }
 
 std::vector<std::string> RecordedLanguageFiles() {

@@ -13,6 +13,7 @@
 struct ConnectionPanelsSetup {
     PanelSet panels;
     int *uiBusy = nullptr;               // set while a long operation runs
+    int *devicesChanged = nullptr;       // a converter was written in this run
     const int *skipBaudSearch = nullptr; // the menu's switch: list, don't probe
     LinkContext *sharedLink = nullptr;   // the one accepted connection
     // The history file read when the settings file did not load.

@@ -16,13 +16,6 @@
 
 namespace {
 
-// "Error: <the library's text>".
-void ErrorText(char *text, size_t size, const LinkContext &ctx) {
-    std::string error = std::string(GetMessageText(7)) + ": " +
-                        std::string(ctx.lastError, strnlen(ctx.lastError, sizeof ctx.lastError));
-    CopyText(text, size, error.c_str());
-}
-
 // Opens the line the settings describe; 1 when it opened. Mode 0 opens
 // nothing and gives 0 without a call.
 int OpenLine(LinkContext *ctx, const ConnectionSettings &s, bool accepted) {
@@ -34,19 +27,6 @@ int OpenLine(LinkContext *ctx, const ConnectionSettings &s, bool accepted) {
         return KORALINK_init_tcp(ctx, s.remotePort, s.server,
                                  accepted ? KORALINK_OPEN_TCP_ACCEPTED : KORALINK_OPEN_TCP_PROBE);
     return 0;
-}
-
-// The settings name the line that is open on the shared link.
-bool InUse(const ConnectionSettings &s, const LinkContext &shared) {
-    bool same = false;
-    if (IsSerialMode(s.mode))
-        same = shared.infoKind == 0 && shared.port == s.comNumber;
-    else if (s.mode == TRANSFER_TCPIP)
-        same = shared.infoKind == 1 && std::strcmp(shared.line.host, s.server) == 0 &&
-               shared.port == s.remotePort;
-    else
-        same = true;
-    return same && shared.isOpen == 1;
 }
 
 // Runs action unless the program is busy, marked busy meanwhile.
@@ -62,6 +42,24 @@ template <typename Action> void WhenIdle(Action action) {
 }
 
 } // namespace
+
+bool IsSharedLineInUse(const ConnectionSettings &s, const LinkContext &shared) {
+    bool same = false;
+    if (IsSerialMode(s.mode))
+        same = shared.infoKind == 0 && shared.port == s.comNumber;
+    else if (s.mode == TRANSFER_TCPIP)
+        same = shared.infoKind == 1 && std::strcmp(shared.line.host, s.server) == 0 &&
+               shared.port == s.remotePort;
+    else
+        same = true;
+    return same && shared.isOpen == 1;
+}
+
+void LinkErrorText(char *text, size_t size, const LinkContext &ctx) {
+    std::string error = std::string(GetMessageText(7)) + ": " +
+                        std::string(ctx.lastError, strnlen(ctx.lastError, sizeof ctx.lastError));
+    CopyText(text, size, error.c_str());
+}
 
 void AcceptConnection() {
     const ConnectionPanelsSetup &setup = ConnectionPanels();
@@ -79,12 +77,12 @@ void AcceptConnection() {
         if (identified)
             CopyText(text, GetMessageText(13));
         else
-            ErrorText(text, sizeof text, *shared);
+            LinkErrorText(text, sizeof text, *shared);
         // A line that opened is remembered even when its sensor was silent.
         RememberConnection();
         FillHistoryRing();
     } else {
-        ErrorText(text, sizeof text, *shared);
+        LinkErrorText(text, sizeof text, *shared);
     }
 
     tk::HidePanel(setup.panels.search);
@@ -108,7 +106,7 @@ int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
     ConnectionSettings s;
     ReadConnectPanel(&s);
     const LinkContext *shared = ConnectionPanels().sharedLink;
-    if (shared && InUse(s, *shared)) {
+    if (shared && IsSharedLineInUse(s, *shared)) {
         CopyText(text, textSize, GetMessageText(18));
         return -1;
     }
@@ -117,7 +115,7 @@ int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
     auto scratch = std::make_unique<LinkContext>();
     std::memset(scratch.get(), 0, sizeof *scratch);
     if (s.mode != TRANSFER_NONE && OpenLine(scratch.get(), s, false) != 1) {
-        ErrorText(text, textSize, *scratch);
+        LinkErrorText(text, textSize, *scratch);
         return -1;
     }
     int result = KORALINK_read_sensor_info(scratch.get());
@@ -129,7 +127,7 @@ int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
                                         strnlen(scratch->sensorType, sizeof scratch->sensorType));
         CopyText(text, textSize, found.c_str());
     } else
-        ErrorText(text, textSize, *scratch);
+        LinkErrorText(text, textSize, *scratch);
 
     if (identity) {
         identity->kind = scratch->infoKind;

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "connection_settings.h"
+#include "koralink.h"
+
 // What a probe learnt about the sensor and its line.
 struct SensorIdentity {
     int32_t kind; // 0 serial line, 1 TCP line
@@ -29,6 +32,12 @@ void AcceptConnection();
 // 256 bytes, size given) always receives a result text; identity may be
 // null.
 int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity);
+
+// The settings name the connection open on the shared link (a mode without
+// a line names it always); such a line is never opened a second time.
+bool IsSharedLineInUse(const ConnectionSettings &settings, const LinkContext &shared);
+// "Error: <the library's text>" of a link, cut to size.
+void LinkErrorText(char *text, size_t size, const LinkContext &ctx);
 
 void RegisterSensorLinkCallbacks();
 

@@ -303,8 +303,11 @@ TEST_F(PanelCatalogue, EthernetPanelControlsSeparatorsRingsAndSize) {
     CheckControls(p, kEthcfg);
     CheckRing(p, ETHCFG_PNL_RING_IP_MODE, {"STATIC", "DHCP"});
     CheckRing(p, ETHCFG_PNL_RING_OP_MODE, {"TCP client", "TCP server", "TCP mixed", "UDP"});
+    // Index 9 is the modules' 28800 baud. An older label read "22800", a rate
+    // no module has, and a module at 28800 was then shown and written back at
+    // 115200, cutting off the sensor behind it.
     CheckRing(p, ETHCFG_PNL_RING_BAUDRATE,
-              {"300", "600", "1200", "1800", "2400", "4800", "9600", "14400", "19200", "22800",
+              {"300", "600", "1200", "1800", "2400", "4800", "9600", "14400", "19200", "28800",
                "38400", "57600", "115200", "230400"});
     // ":" between the six MAC fields (1..5), "." in the four IP groups (6..17).
     int colons = 0, dots = 0;

@@ -1,6 +1,7 @@
 #include "scan_report.h"
 
 #include "text_format.h"
+#include "textcodec.h"
 
 #include <cstdio>
 #include <cstring>
@@ -137,7 +138,10 @@ std::string ScanReportJson(ListType entries, const TreeGroups &groups) {
             AppendKey(out, "serial");
             out += JsonString(FieldText(entry->serialText, sizeof entry->serialText)) + ",";
             AppendKey(out, "sensorType");
-            out += JsonString(FieldText(entry->sensorType, sizeof entry->sensorType)) + ",";
+            // The data itself, not the escaped display line.
+            out += JsonString(
+                       DecodeWindows1252(FieldText(entry->sensorType, sizeof entry->sensorType))) +
+                   ",";
             if (r.type != KORALINK_TYPE_LAN) {
                 AppendKey(out, "baudRate");
                 out += std::to_string(entry->baudRate) + ",";

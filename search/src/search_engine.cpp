@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "text_format.h"
+#include "textcodec.h"
 #include "textutil.h"
 
 namespace {
@@ -282,7 +283,7 @@ SensorAnswers Identification::ask(const Pass &pass, int i, const ConnectionEntry
         } else {
             text[length] = '\0';
             answers.version = text;
-            log_("OK: %s\n", text);
+            log_("OK: %s\n", EscapeControls(DecodeWindows1252(answers.version)).c_str());
         }
     } else {
         log_("ERROR\n");
@@ -301,8 +302,7 @@ ConnectionEntry EntryOfRecord(const ConnectionRecord &record) {
         entry.isNetwork = 1;
         if (record.lanState == 3) {
             entry.identified = entry.serialProbe = entry.answered = 1;
-            CopyTextN(entry.sensorType, sizeof entry.sensorType, record.sensorText,
-                      strnlen(record.sensorText, sizeof record.sensorText));
+            CopyDeviceText(entry.sensorType, record.sensorText, sizeof record.sensorText);
             FormatSerial(entry.serialText, record.sensorSerial);
         }
         break;
@@ -329,8 +329,7 @@ void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud
         if (answers.version.empty())
             CopyText(entry->sensorType, "?????");
         else
-            CopyTextN(entry->sensorType, sizeof entry->sensorType, answers.version.c_str(),
-                      std::strlen(answers.version.c_str()));
+            CopyDeviceText(entry->sensorType, answers.version.data(), answers.version.size());
         entry->identified = 1;
     }
     if (baud > 0)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "text_format.h"
+#include "textcodec.h"
 #include "textutil.h"
 #include "tree_lines.h"
 
@@ -17,6 +18,16 @@ std::string Field(const char *text, size_t size) {
 
 template <size_t N> std::string Field(const char (&text)[N]) {
     return Field(text, N);
+}
+
+// One tree line each: a control character in a name must not start another.
+template <size_t N> std::string Shown(const char (&text)[N]) {
+    return EscapeControls(Field(text, N));
+}
+
+// What the sensor sent, in its own 8-bit code page.
+template <size_t N> std::string DeviceShown(const char (&text)[N]) {
+    return EscapeControls(DecodeWindows1252(Field(text, N)));
 }
 
 const char *DeviceModeText(int mode) {
@@ -50,7 +61,7 @@ const char *IpModeText(int mode) {
 std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
     const ConnectionRecord &r = entry.record;
     std::vector<std::string> lines;
-    lines.push_back("Type: " + Field(r.typeText));
+    lines.push_back("Type: " + Shown(r.typeText));
     if (r.type == KORALINK_TYPE_LAN) {
         lines.push_back(std::string("Device mode: ") + DeviceModeText(r.deviceMode));
         lines.push_back(std::string("IP mode: ") + IpModeText(r.ipMode));
@@ -73,7 +84,7 @@ std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
     if (entry.identified == 1 && entry.answered == 1) {
         lines.push_back("Status: Sensor identified");
         lines.push_back("Sensor serial: " + Field(entry.serialText));
-        lines.push_back("Sensor type: " + Field(entry.sensorType));
+        lines.push_back("Sensor type: " + DeviceShown(entry.sensorType));
     } else {
         lines.push_back("Status: No sensor identified");
     }
@@ -119,7 +130,7 @@ std::vector<TreeLine> BuildTreeLines(ListType entries, const TreeGroups &groups)
             if (!entry || entry->record.type != group.type)
                 continue;
             any = true;
-            lines.push_back({2, TREE_STYLE_CONNECTION, k, Field(entry->record.name)});
+            lines.push_back({2, TREE_STYLE_CONNECTION, k, Shown(entry->record.name)});
             for (std::string &text : DescribeConnection(*entry))
                 lines.push_back({3, TREE_STYLE_DETAIL, 0, std::move(text)});
         }

@@ -162,6 +162,11 @@ TEST_F(SearchEngine, IdentificationTextsFollowTheAnswers) {
     huge.serial = 123456789;
     huge.version = "X";
     AddPort(KORALINK_TYPE_COM, 4, "COM4", huge);
+    FakePort straddling; // the 71st byte starts a two-byte sequence
+    straddling.answersAtCode = {KORALINK_BAUD_115200};
+    straddling.serial = 7;
+    straddling.version = std::string(70, 'v') + "\xc3\xa9";
+    AddPort(KORALINK_TYPE_COM, 5, "COM5", straddling);
     Search();
 
     ConnectionEntry e = Entry(1);
@@ -179,6 +184,10 @@ TEST_F(SearchEngine, IdentificationTextsFollowTheAnswers) {
     e = Entry(3);
     EXPECT_STREQ(e.serialText, "xxxxx")
         << "a number that does not fit must not be shown cut into a different one";
+
+    e = Entry(4);
+    EXPECT_EQ(std::string(e.sensorType), std::string(70, 'v') + "\xc3")
+        << "a version text is 8-bit: cut after 71 bytes, not at a UTF-8 boundary";
 }
 
 TEST_F(SearchEngine, FailedReadsLeaveTheEntryUnidentifiedAndProbedAgain) {

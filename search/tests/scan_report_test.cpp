@@ -24,7 +24,8 @@ TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
     EXPECT_EQ(ScanReportText(entries, groups),
               "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  COM3\n"
               "    Type: COM port\n    Status: Sensor identified\n    Sensor serial: 00042\n"
-              "    Sensor type: KS \"quoted\"\x01\xff caf\xc3\xa9\n");
+              "    Sensor type: KS \"quoted\"\\x01\u00ff caf\u00c3\u00a9\n")
+        << "a version answer is Windows-1252, its controls shown escaped";
 
     std::string json = ScanReportJson(entries, groups);
     EXPECT_EQ(
@@ -32,10 +33,10 @@ TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
         << json;
     EXPECT_NE(json.find("{\"name\":\"COM3\",\"type\":3,\"typeText\":\"COM port\",\"comNumber\":3,"
                         "\"identified\":true,\"serial\":\"00042\","
-                        "\"sensorType\":\"KS \\\"quoted\\\"\\u0001\\u00ff caf\xc3\xa9\","
+                        "\"sensorType\":\"KS \\\"quoted\\\"\\u0001\u00ff caf\u00c3\u00a9\","
                         "\"baudRate\":19200,\"lines\":["),
               std::string::npos)
-        << "device texts must be escaped, valid UTF-8 kept:\n"
+        << "device texts are Windows-1252, decoded and escaped:\n"
         << json;
     EXPECT_EQ(json.substr(json.size() - 5), "]}]}\n");
     ListDispose(entries);

@@ -7,6 +7,7 @@
 
 #include "fake_link.h"
 #include "text_format.h"
+#include "textcodec.h"
 #include "textutil.h"
 #include "tree_lines.h"
 
@@ -57,6 +58,29 @@ TEST(DescribeConnection, SerialGroupsAndUnansweredIdentification) {
     ConnectionEntry com = EntryOf(SerialRecord(KORALINK_TYPE_COM, 1, "COM1", "COM port"));
     com.identified = 1; // identified without an answer is not shown as identified
     EXPECT_EQ(DescribeConnection(com), (Lines{"Type: COM port", "Status: No sensor identified"}));
+}
+
+TEST(DescribeConnection, DeviceTextsAreWindows1252OnOneLine) {
+    const struct {
+        std::string version, name, line, nameLine;
+    } cases[] = {
+        {"Zur\xfc"
+         "ck",
+         "COM1", "Sensor type: Zur\u00fcck", "COM1"},
+        {"ILD 2.1\r\n", "COM1", "Sensor type: ILD 2.1\\r\\n", "COM1"},
+        {"\x80 \x9d", "Caf\u00e9\n(COM1)", "Sensor type: \u20ac \\x9d", "Caf\u00e9\\n(COM1)"},
+    };
+    for (const auto &c : cases) {
+        ListType entries = ListCreate(sizeof(ConnectionEntry));
+        ConnectionEntry e = EntryOf(SerialRecord(KORALINK_TYPE_COM, 1, c.name.c_str(), "COM port"));
+        e.identified = e.answered = 1;
+        CopyDeviceText(e.sensorType, c.version.data(), c.version.size());
+        EXPECT_EQ(DescribeConnection(e).back(), c.line);
+        ListInsertItem(entries, &e, LIST_END);
+        std::vector<TreeLine> lines = BuildTreeLines(entries, DefaultTreeGroups());
+        EXPECT_EQ(lines[lines.size() - 5].text, c.nameLine) << "port names are UTF-8 already";
+        ListDispose(entries);
+    }
 }
 
 TEST(DescribeConnection, AddressOutOfRangeShowsThePlaceholder) {

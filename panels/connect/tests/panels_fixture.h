@@ -10,6 +10,7 @@
 #include "connection_panels.h"
 #include "messages.h"
 #include "panel_ids.h"
+#include "strict_callbacks.h"
 #include "toolkit/ui.h"
 
 class PanelsFixture : public ::testing::Test {
@@ -20,6 +21,7 @@ class PanelsFixture : public ::testing::Test {
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         tk::SetPopupCapture(true);
         RegisterPanelCallbacks();
+        StrictPanelCallbacks();
     }
     // Loads the panels and starts them on a store read from settingsText.
     void Start(const std::string &settingsText) {

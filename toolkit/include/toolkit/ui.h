@@ -196,6 +196,13 @@ int GetTreeItemParent(int panel, int control, int index, int *parent); // -1: to
 int GetActiveTreeItem(int panel, int control, int *index);             // -1: none
 int SetActiveTreeItem(int panel, int control, int index);
 int GetTreeItemChildren(int panel, int control, int index, std::vector<int> *children);
+// Columns and cells (item by display index, column from 0; column 0 holds
+// the item's label). Column labels show only where the header is shown.
+int GetNumTreeColumns(int panel, int control, int *count);
+int GetTreeColumnLabel(int panel, int control, int column, std::string *label);
+int SetTreeColumnLabel(int panel, int control, int column, const char *label);
+int GetTreeCellText(int panel, int control, int item, int column, std::string *text);
+int SetTreeCellText(int panel, int control, int item, int column, const char *text);
 // The list calls above work on trees too, by display index: InsertListItem
 // adds a top-level item with a value, GetNumListItems counts all levels,
 // DeleteListItem removes items with their subtrees.

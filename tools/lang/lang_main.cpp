@@ -1,0 +1,133 @@
+// corvintracer-lang: writes the texts of the search panel, its menu bar and
+// the connect panel as a language file for translators to edit.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "connection_panels.h"
+#include "datafiles.h"
+#include "localize.h"
+#include "menu.h"
+#include "panel_ids.h"
+#include "panel_set.h"
+#include "toolkit/ui.h"
+#include "version.h"
+
+namespace {
+
+const char *const kUsage = "usage: corvintracer-lang export [-L<file>]... OUT";
+
+void Help() {
+    std::printf("%s\n\n"
+                "Writes every text of the search panel, its menu bar and the connect panel\n"
+                "to OUT (\"-\" for standard output) as a language file: every entry flagged,\n"
+                "Version 200, CharSet 0 (Windows-1252) or 65001 (UTF-8) as the texts need.\n"
+                "Translate the texts in it and start the program with -L<file>.\n\n"
+                "  -L<file>   apply this language file first, as the program does at start;\n"
+                "             the output then shows what the file changed\n"
+                "  --help     this text\n"
+                "  --version  the program version\n\n"
+                "Exit status: 0 written; 1 a language file did not apply completely (OUT is\n"
+                "written all the same) or OUT cannot be written; 2 wrong arguments.\n",
+                kUsage);
+}
+
+int BadArguments(const char *what) {
+    std::fprintf(stderr, "corvintracer-lang: %s; %s\n", what, kUsage);
+    return 2;
+}
+
+bool WriteOut(const char *path, const std::string &text) {
+    FILE *f = std::strcmp(path, "-") == 0 ? stdout : std::fopen(path, "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f == stdout)
+        return std::fflush(f) == 0 && ok;
+    return std::fclose(f) == 0 && ok;
+}
+
+int Export(const std::vector<std::string> &languageFiles, const char *out) {
+    // Panels are built but never shown.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static char name[] = "corvintracer-lang";
+    static char *argv[] = {name, nullptr};
+    if (tk::InitUIRuntime(1, argv) < 0)
+        return 1;
+    // The panels name their callbacks; bound, they load without warnings.
+    RegisterShellCallbacks();
+    RegisterPanelCallbacks();
+    int search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
+    int con = tk::LoadPanel(0, kPanelResource, CON_PNL);
+    if (search < 0 || con < 0) {
+        std::fprintf(stderr, "corvintracer-lang: panels: %s\n", tk::LastLoadError().c_str());
+        return 1;
+    }
+    int status = 0;
+    for (const std::string &file : languageFiles)
+        for (int panel : {search, con}) {
+            int r = LocalizePanel(panel, file.c_str());
+            if (r != 0) {
+                std::string panelName;
+                tk::GetPanelAttribute(panel, tk::ATTR_CONSTANT_NAME, &panelName);
+                std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file.c_str(),
+                             panelName.c_str(), r, LangResultText(r));
+                status = 1;
+            }
+        }
+    LangFileWriter writer;
+    int r = ExportPanel(search, &writer);
+    if (r == 0)
+        r = ExportPanel(con, &writer);
+    std::string text = r == 0 ? writer.Finish() : std::string();
+    tk::DiscardPanel(con);
+    tk::DiscardPanel(search);
+    if (text.empty()) {
+        std::fprintf(stderr, "corvintracer-lang: cannot read the panels' texts (%d)\n", r);
+        return 1;
+    }
+    if (!WriteOut(out, text)) {
+        std::fprintf(stderr, "corvintracer-lang: %s: %s\n", out, std::strerror(errno));
+        return 1;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2)
+        return BadArguments("no command");
+    std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        Help();
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("corvintracer-lang (%s %s)\n", kProgramName, kProgramVersionText);
+        return 0;
+    }
+    if (command != "export")
+        return BadArguments(("unknown command " + command).c_str());
+    std::vector<std::string> languageFiles;
+    const char *out = nullptr;
+    for (int i = 2; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strncmp(arg, "-L", 2) == 0 && arg[2] != '\0') {
+            // As the program does: a shipped file by its name alone.
+            languageFiles.push_back(FindDataFile(arg + 2, "lang", ExecutableDirectory()));
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            return BadArguments((std::string("unknown option ") + arg).c_str());
+        } else if (out != nullptr) {
+            return BadArguments("more than one OUT");
+        } else {
+            out = arg;
+        }
+    }
+    if (out == nullptr)
+        return BadArguments("no OUT");
+    return Export(languageFiles, out);
+}
