@@ -13,7 +13,8 @@ endfunction()
 # Environment every test runs in: simulated ports only, converter discovery on
 # loopback only, Qt without a display. The discovery port is one that no lab
 # uses: tests run in parallel, and one that expects no converters must not
-# hear the simulated modules of another (the demo lab's sit on 50001).
+# hear the simulated modules of another (each lab takes a free port of its
+# own unless its file names one).
 set(CORVIN_TEST_ENV
     "KORALINK_LAN_TARGETS=127.255.255.255:50009"
     "KORALINK_PORTMAP_ONLY=1"
@@ -44,7 +45,10 @@ endfunction()
 
 # corvin_add_fuzzer(name SOURCES a.cpp LIBS lib1 [CORPUS dir])
 # Built only with -DCORVIN_FUZZ=ON and clang; scripts/ci.d runs every target
-# listed in ${CMAKE_BINARY_DIR}/fuzzers/ for a short fixed time.
+# listed in ${CMAKE_BINARY_DIR}/fuzzers/ for a short fixed time. The seed
+# corpus is CORPUS, else corpus/<name>/ beside the CMakeLists.txt, else
+# corpus/ there. (The whole fuzz build is compiled with coverage and
+# sanitizers, see CMakeLists.txt: a target sees into the libraries it links.)
 function(corvin_add_fuzzer name)
     cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
     if(NOT CORVIN_FUZZ)
@@ -57,6 +61,10 @@ function(corvin_add_fuzzer name)
     set(corpus "")
     if(F_CORPUS)
         set(corpus "${F_CORPUS}")
+    elseif(IS_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}")
+        set(corpus "${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}")
+    elseif(IS_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/corpus")
+        set(corpus "${CMAKE_CURRENT_SOURCE_DIR}/corpus")
     endif()
     file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/fuzzers/${name}.txt"
          CONTENT "$<TARGET_FILE:${name}>|${corpus}\n")

@@ -9,6 +9,7 @@
 
 #include "datafiles.h"
 #include "localize.h"
+#include "debug_log.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
@@ -246,7 +247,14 @@ int LoadSettingsStore(IniStore *store, const char *path) {
 int SaveSettingsStore(IniStore store, const char *path) {
     if (store == nullptr || path == nullptr || path[0] == '\0')
         return -1;
+    std::string kept; // content the store could not read is copied aside before it is replaced
+    if (KeepUnparsedIniCopy(store, &kept) != 0) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, kept.c_str());
+        DebugLog("%s\n", kept.c_str());
+    }
     if (WriteIniFile(store, path) != INI_OK) {
+        std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, IniLastError());
+        DebugLog("Settings not saved: %s\n", IniLastError());
         const char *title = GetMessageText(4);
         ShowMessagePopup(title, GetMessageText(6));
     }

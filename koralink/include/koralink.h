@@ -1,5 +1,6 @@
 // koralink: device-communication library. C interface: 13 calls, plus
-// KORALINK_get_LAN_error for the cause of a failed converter call.
+// KORALINK_get_LAN_error for the cause of a failed converter call and
+// KORALINK_get_config_warnings for the KORALINK_* variables it could not use.
 //
 // The two records below cross the library boundary and keep a fixed byte
 // layout (32-bit little-endian integers, NUL-terminated 8-bit texts); the
@@ -156,9 +157,18 @@ KORALINK_API int KORALINK_close(LinkContext *ctx);
 
 // Plain-words cause of the calling thread's last failed converter call
 // (search_local_LAN, access_LAN_device), e.g. "127.0.0.21: write not
-// confirmed"; empty after a success. The record has no room for it, so it is
-// kept per thread; valid until the thread's next converter call.
+// confirmed"; empty after a success, except after a search that found more
+// converters than it accepts (KORALINK_LAN_MAX_MODULES), where it says so.
+// The record has no room for it, so it is kept per thread; valid until the
+// thread's next converter call.
 KORALINK_API const char *KORALINK_get_LAN_error(void);
+
+// The library's warnings about KORALINK_* variables whose values it could not
+// use and replaced by their defaults, one per line, each as it was written
+// once to standard error ("koralink: KORALINK_LAN_WINDOW_MS=abc is not a
+// number of milliseconds; using 300"); empty when there were none. Meant for
+// the program's debug log. Valid until the calling thread's next call of it.
+KORALINK_API const char *KORALINK_get_config_warnings(void);
 
 #ifdef __cplusplus
 } // extern "C"

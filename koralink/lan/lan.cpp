@@ -2,11 +2,13 @@
 #include "lan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "config.h"
 #include "lanconfig.h"
 #include "segcp.h"
 #include "udp.h"
@@ -212,12 +214,10 @@ int SearchLan(ListType *list) {
     g_error.clear();
     if (!list || !*list || ListItemSize(*list) != sizeof(ConnectionRecord))
         return Fail(-2, "no list for the converters found");
-    LanConfig cfg;
-    std::string why;
-    if (!LoadLanConfig(&cfg, &why))
-        return Fail(-4, why);
+    const LanConfig cfg = LoadLanConfig();
     if (cfg.targets.empty())
         return 0; // no interface that can broadcast and nothing listed
+    std::string why;
     UdpSocket sock;
     if (!sock.Open(&why))
         return Fail(-3, why);
@@ -232,6 +232,7 @@ int SearchLan(ListType *list) {
     // Collect until the window closes, or earlier once replies have stopped
     // for the quiet time: every search pays this wait.
     std::vector<Found> found;
+    bool overflow = false;
     auto start = Clock::now();
     auto deadline = start + std::chrono::milliseconds(cfg.windowMs);
     auto quietEnd = deadline;
@@ -240,7 +241,8 @@ int SearchLan(ListType *list) {
         UdpEndpoint from;
         long n = sock.Receive(buf, segcp::kMaxReply, MsLeft(std::min(deadline, quietEnd)), &from);
         if (n < 0)
-            return Fail(-3, "the UDP port failed while collecting replies");
+            return Fail(-3, std::string("the UDP port failed while collecting replies: ") +
+                                std::strerror(errno));
         if (n == 0)
             continue;
         quietEnd = Clock::now() + std::chrono::milliseconds(cfg.quietMs);
@@ -251,8 +253,12 @@ int SearchLan(ListType *list) {
         f.from = from;
         bool dup = std::any_of(found.begin(), found.end(),
                                [&](const Found &o) { return o.settings.mac == f.settings.mac; });
-        if (!dup)
+        if (dup)
+            continue;
+        if (found.size() < cfg.maxModules)
             found.push_back(std::move(f));
+        else
+            overflow = true;
     }
 
     // Arrival order is chance; list by address so the tree is stable.
@@ -267,6 +273,14 @@ int SearchLan(ListType *list) {
         Update(&r, f);
         if (ListInsertItem(*list, &r, LIST_END) != 0)
             return Fail(-2, "cannot add a converter to the list");
+    }
+    if (overflow) {
+        // Not a failure: the modules listed are real replies. Said once on
+        // standard error and kept as the search's cause text.
+        g_error = "more than " + std::to_string(cfg.maxModules) +
+                  " converters answered the search; the rest were ignored (" +
+                  SettingName(Setting::LanMaxModules) + ")";
+        ReportOnce(g_error);
     }
     return static_cast<int>(found.size());
 }
@@ -289,10 +303,7 @@ int AccessLanDevice(ConnectionRecord *record, int mode) {
     // write: never address a single converter that way.
     if (mac == segcp::kBroadcastMac || mac == Mac{})
         return Fail(-1, "the converter's MAC address is not valid");
-    LanConfig cfg;
-    std::string why;
-    if (!LoadLanConfig(&cfg, &why))
-        return Fail(-1, why);
+    const LanConfig cfg = LoadLanConfig();
     return mode == 1 ? ReadDevice(record, mac, cfg) : WriteDevice(record, mac, cfg);
 }
 

@@ -1,8 +1,8 @@
 #include "lanconfig.h"
 
 #include <algorithm>
-#include <cstdlib>
 
+#include "config.h"
 #include "segcp.h"
 
 namespace koralink {
@@ -17,19 +17,12 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool EnvMs(const char *name, int low, int high, int *out, std::string *why) {
-    const char *v = std::getenv(name);
-    if (!v || !*v)
-        return true;
-    char *end = nullptr;
-    long n = std::strtol(v, &end, 10);
-    if (*end != '\0' || n < low || n > high) {
-        *why = std::string(name) + " must be a number of milliseconds from " + std::to_string(low) +
-               " to " + std::to_string(high);
-        return false;
-    }
-    *out = static_cast<int>(n);
-    return true;
+// Check of a target list that keeps what it parsed.
+TextCheck TargetList(std::vector<UdpEndpoint> *out) {
+    return [out](const std::string &value, std::string *why) {
+        out->clear();
+        return ParseTargetList(value, out, why);
+    };
 }
 
 } // namespace
@@ -72,34 +65,29 @@ bool ParseTargetList(std::string_view text, std::vector<UdpEndpoint> *out, std::
     }
 }
 
-bool LoadLanConfig(LanConfig *cfg, std::string *why) {
+LanConfig LoadLanConfig() {
     LanConfig c;
-    const char *targets = std::getenv("KORALINK_LAN_TARGETS");
-    if (targets) {
-        if (!ParseTargetList(targets, &c.targets, why))
-            return false;
-    } else {
+    if (SettingText(Setting::LanTargets, TargetList(&c.targets)).empty()) {
+        c.targets.clear();
         for (uint32_t b : InterfaceBroadcasts())
             c.targets.push_back({b, static_cast<uint16_t>(segcp::kPort)});
     }
-    const char *direct = std::getenv("KORALINK_LAN_DIRECT");
-    if (direct && *direct && !ParseTargetList(direct, &c.targets, why))
-        return false;
-    if (!EnvMs("KORALINK_LAN_WINDOW_MS", 10, 10000, &c.windowMs, why) ||
-        !EnvMs("KORALINK_LAN_QUIET_MS", 10, 10000, &c.quietMs, why) ||
-        !EnvMs("KORALINK_LAN_ACCESS_MS", 50, 30000, &c.accessMs, why) ||
-        !EnvMs("KORALINK_LAN_REBOOT_MS", 100, 120000, &c.rebootMs, why))
-        return false;
+    std::vector<UdpEndpoint> direct;
+    if (!SettingText(Setting::LanDirect, TargetList(&direct)).empty())
+        for (const UdpEndpoint &e : direct)
+            if (std::find(c.targets.begin(), c.targets.end(), e) == c.targets.end())
+                c.targets.push_back(e);
+    c.windowMs = SettingNumber(Setting::LanWindowMs);
+    c.quietMs = SettingNumber(Setting::LanQuietMs);
+    c.accessMs = SettingNumber(Setting::LanAccessMs);
+    c.rebootMs = SettingNumber(Setting::LanRebootMs);
     c.resendMs = std::clamp(c.accessMs / 3, 20, 500);
-    if (const char *id = std::getenv("KORALINK_LAN_SEARCH_ID")) {
-        if (!segcp::ValidSearchId(id)) {
-            *why = "KORALINK_LAN_SEARCH_ID must be at most 9 printable characters without spaces";
-            return false;
-        }
-        c.searchId = id;
-    }
-    *cfg = std::move(c);
-    return true;
+    c.searchId = SettingText(Setting::LanSearchId, [](const std::string &id, std::string *why) {
+        *why = "at most 9 printable characters without spaces";
+        return segcp::ValidSearchId(id);
+    });
+    c.maxModules = static_cast<size_t>(SettingNumber(Setting::LanMaxModules));
+    return c;
 }
 
 } // namespace koralink

@@ -1,4 +1,5 @@
-// Configuration of converter discovery, from the environment.
+// Configuration of converter discovery, from the environment (read through
+// config.h, which names an unusable value and uses the default instead).
 //
 //   KORALINK_LAN_TARGETS    where the discovery request goes: host or host:port,
 //                           comma-separated, broadcast or unicast (port 50001
@@ -11,6 +12,9 @@
 //   KORALINK_LAN_ACCESS_MS  wait for one read or write answer (1500)
 //   KORALINK_LAN_REBOOT_MS  wait for a module to answer after its restart (10000)
 //   KORALINK_LAN_SEARCH_ID  search id the modules were given (none)
+//   KORALINK_LAN_MAX_MODULES  modules one search accepts (256); a stranger on
+//                           the network can forge any number of replies, and
+//                           the program probes every module it lists
 #ifndef KORALINK_LANCONFIG_H
 #define KORALINK_LANCONFIG_H
 
@@ -30,14 +34,15 @@ struct LanConfig {
     int resendMs = 500; // resend of a read or write while waiting
     int rebootMs = 10000;
     std::string searchId;
+    size_t maxModules = 256;
 };
 
 // Parses a "host[:port],..." list and appends to *out. False with the cause
 // on an entry that is empty, does not resolve or has a bad port.
 bool ParseTargetList(std::string_view text, std::vector<UdpEndpoint> *out, std::string *why);
 
-// Reads the environment. False when a variable is set but unusable.
-bool LoadLanConfig(LanConfig *cfg, std::string *why);
+// Reads the environment.
+LanConfig LoadLanConfig();
 
 } // namespace koralink
 

@@ -47,15 +47,23 @@ bool ResolvePort(int comNumber, PortInfo *out);
 
 // The real serial ports found under sysfsRoot ("/" for the running system),
 // console excluded, COM numbers assigned, sorted by COM number. Reads
-// nothing but sysfs and never opens a device.
-std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot);
+// nothing but sysfs attributes (regular files of at most 4 KiB, never
+// blocking) and never opens a device. An attribute that exists but cannot be
+// read counts as missing; when problems is given, the cause is added to it.
+std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot,
+                                          std::vector<std::string> *problems = nullptr);
 
 // Port-map entries from INI text held in memory; invalid sections are
 // skipped. Sorted by COM number; of two sections naming one number the
 // first wins.
 std::vector<PortInfo> ParsePortMap(const char *data, size_t length);
-// The same read from a file; an unreadable file gives no entries.
-std::vector<PortInfo> ReadPortMapFile(const char *path);
+// The same read from a file (a regular file of at most 1 MiB, never
+// blocking); a file that cannot be used gives no entries and the cause in
+// *cause when given.
+std::vector<PortInfo> ReadPortMapFile(const char *path, std::string *cause = nullptr);
+// The port map KORALINK_PORTMAP names; one that cannot be used is reported
+// as an unusable setting and gives no entries.
+std::vector<PortInfo> ReadConfiguredPortMap();
 
 // Real ports with the port-map entries laid over them: an entry replaces
 // the real port of its number.

@@ -1,12 +1,61 @@
-// Run-time settings of the library, read from KORALINK_* environment
-// variables each time a line is opened, so that a caller (or a test) can
-// change them without recompiling or restarting.
+// Run-time settings of the library from KORALINK_* environment variables.
+//
+// This is the one place that reads them. config.cpp lists every variable
+// with its default and its limits, and one policy holds for all of them: a
+// value that cannot be used is named once on standard error, e.g.
+//   koralink: KORALINK_LAN_WINDOW_MS=abc is not a number of milliseconds; using 300
+// and the default takes its place. An empty value counts as unset. Values
+// are read at each use, so a caller (or a test) can change them without
+// restarting.
 #ifndef KORALINK_CONFIG_H
 #define KORALINK_CONFIG_H
 
+#include <functional>
 #include <string>
 
 namespace koralink {
+
+enum class Setting {
+    PortMap,     // KORALINK_PORTMAP: file read by the caller's check
+    PortMapOnly, // KORALINK_PORTMAP_ONLY: 0 or 1
+    SysfsRoot,   // KORALINK_SYSFS_ROOT: a directory
+    LockDir,     // KORALINK_LOCK_DIR: a directory
+    ProbeTimeoutMs,
+    AnswerTimeoutMs,
+    InterByteTimeoutMs,
+    TcpConnectTimeoutMs,
+    TcpOpenTimeoutMs,
+    BaudSwitchPauseMs,
+    LanTargets, // KORALINK_LAN_TARGETS: checked by the converter part
+    LanDirect,
+    LanWindowMs,
+    LanQuietMs,
+    LanAccessMs,
+    LanRebootMs,
+    LanSearchId,
+    LanMaxModules,
+};
+
+// A number or a flag: its value, or the default.
+int SettingNumber(Setting setting);
+bool SettingFlag(Setting setting);
+
+// Decides whether a text value can be used; false with the reason in plain
+// words in *why.
+using TextCheck = std::function<bool(const std::string &value, std::string *why)>;
+// A text: its value when set and usable (the check passes), else its default
+// (empty for the settings whose default is "none" or computed by the caller:
+// port map, converter targets and direct addresses, search id).
+std::string SettingText(Setting setting, const TextCheck &check = nullptr);
+
+// Variable name of a setting ("KORALINK_LAN_WINDOW_MS").
+const char *SettingName(Setting setting);
+
+// Writes "koralink: <text>" to standard error, once per process for each
+// text. Warnings about settings are kept for SettingWarnings() as well.
+void ReportOnce(const std::string &text);
+// Every warning about a setting given so far, one per line.
+std::string SettingWarnings();
 
 struct Timeouts {
     int answerMs = 150;         // the first byte of the answer must come within this
@@ -21,11 +70,8 @@ Timeouts TimeoutsForMode(int openMode);
 
 bool IsProbeMode(int openMode);
 
-// Directory of UUCP lock files (KORALINK_LOCK_DIR, default /run/lock).
+// Directory of UUCP lock files.
 std::string LockDirectory();
-
-// Integer from the environment; fallback when unset or not a number in range.
-int EnvInt(const char *name, int fallback, int minValue, int maxValue);
 
 } // namespace koralink
 

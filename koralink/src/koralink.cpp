@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "config.h"
 #include "koralink.h"
 #include "lan.h"
 #include "line.h"
@@ -284,6 +285,12 @@ KORALINK_API int KORALINK_access_LAN_device(ConnectionRecord *record, int mode) 
 
 KORALINK_API const char *KORALINK_get_LAN_error(void) {
     return LastLanError();
+}
+
+KORALINK_API const char *KORALINK_get_config_warnings(void) {
+    thread_local std::string copy;
+    copy = SettingWarnings();
+    return copy.c_str();
 }
 
 KORALINK_API int KORALINK_close(LinkContext *ctx) {

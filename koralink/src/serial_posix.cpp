@@ -6,17 +6,23 @@
 // what older terminal programs (minicom, cu) leave behind.
 #include "transport.h"
 
+#include "boundedfile.h"
+#include "config.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace koralink {
 
@@ -57,22 +63,41 @@ std::string LockFileName(const std::string &devicePath) {
 }
 
 // Pid recorded in a UUCP lock file: ten ASCII digits by convention, a raw
-// 4-byte int from some old programs.
-int ReadLockPid(const std::string &path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    char text[32] = {};
-    ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (n == 4 && (text[0] < '0' || text[0] > '9') && text[0] != ' ') {
-        int pid = 0;
-        std::memcpy(&pid, text, 4);
-        return pid;
-    }
-    if (n <= 0)
-        return 0;
-    return std::atoi(text);
+// 4-byte int from some old programs; 0 when there is no lock file. The lock
+// directory is writable by everyone, so what sits there under a lock file's
+// name may be anything: false with the cause when it is not a file that can
+// be read (a FIFO there would block a plain open() for good).
+bool ReadLockPid(const std::string &path, int *pid, std::string *cause) {
+    *pid = 0;
+    std::string text;
+    int result = ReadBoundedFile(path.c_str(), kBoundedFileSmallLimit, &text, cause);
+    if (result == BOUNDED_FILE_MISSING)
+        return true;
+    if (result != BOUNDED_FILE_OK)
+        return false;
+    if (text.size() == 4 && (text[0] < '0' || text[0] > '9') && text[0] != ' ')
+        std::memcpy(pid, text.data(), 4);
+    else
+        *pid = std::atoi(text.c_str());
+    return true;
+}
+
+std::string GroupName(gid_t gid) {
+    std::vector<char> buffer(16384);
+    group entry{};
+    group *found = nullptr;
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return found->gr_name;
+    return std::to_string(gid);
+}
+
+// The commonest first-day problem on Linux: serial devices belong to a group
+// (dialout on most distributions, uucp on some) that a new user is not in.
+std::string PermissionDenied(const std::string &devicePath) {
+    struct stat st {};
+    if (stat(devicePath.c_str(), &st) != 0)
+        return "permission denied";
+    return "permission denied (the user may need to be in group " + GroupName(st.st_gid) + ")";
 }
 
 bool ProcessAlive(int pid) {
@@ -182,7 +207,14 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     // Look at the lock file before open(): opening a port can already toggle
     // DTR/RTS and disturb the program that owns it.
     std::string lockPath = request.lockDir + "/" + LockFileName(request.devicePath);
-    int holder = ReadLockPid(lockPath);
+    int holder = 0;
+    std::string lockProblem;
+    if (!ReadLockPid(lockPath, &holder, &lockProblem)) {
+        // Not a lock any program writes: someone may be in the way on purpose.
+        *cause = "its lock file cannot be checked (" + lockProblem + ")";
+        ReportOnce(request.devicePath + " not opened: " + *cause);
+        return nullptr;
+    }
     if (holder != getpid() && ProcessAlive(holder)) {
         *cause = "in use by another program";
         return nullptr;
@@ -196,8 +228,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
         else if (e == EBUSY)
             *cause = "in use by another program";
         else if (e == EACCES || e == EPERM)
-            *cause =
-                "access denied to " + request.devicePath + " (is the user in the dialout group?)";
+            *cause = PermissionDenied(request.devicePath);
         else
             *cause = "cannot open " + request.devicePath + ": " + std::strerror(e);
         return nullptr;

@@ -106,6 +106,20 @@ TEST(FrameCodec, CorruptedCrcIsDroppedAndTheNextFrameStillDecodes) {
     EXPECT_EQ(d.crcErrors(), 1u);
 }
 
+TEST(FrameCodec, FalseStartWithAShortLengthDoesNotSwallowTheAnswerBehindIt) {
+    // A sync pair in line noise whose length byte (3) makes the "frame" end
+    // inside the real answer that follows: after the CRC fails, only the
+    // false A5 may go, or the real answer is lost with it.
+    std::vector<uint8_t> bytes = {0xA5, 0x5A, 0x01, 0x05, 0x00, 0x03};
+    auto frame = Encode(5, FrameKind::Answer, 4711);
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    FrameDecoder d;
+    auto frames = DecodeAll(d, bytes);
+    ASSERT_EQ(frames.size(), 1u) << "the answer behind the false start was lost";
+    EXPECT_EQ(frames[0].parameter, 4711u);
+    EXPECT_EQ(d.crcErrors(), 1u);
+}
+
 TEST(FrameCodec, SplitDeliveryAndBackToBackFrames) {
     auto a = Encode(7, FrameKind::Answer, 0, {'a', 'b', 'c'});
     auto b = Encode(5, FrameKind::Answer, 9);

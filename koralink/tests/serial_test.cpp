@@ -1,10 +1,13 @@
 // The serial side of the library against simulated sensors on pseudo-terminals.
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -197,6 +200,12 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     Ctx ctx;
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a live lock file was ignored";
     EXPECT_EQ(ctx.error(), "COM11: in use by another program");
+    // Some old programs write the pid as a raw 4-byte integer.
+    {
+        int32_t raw = other;
+        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&raw), 4);
+    }
+    EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a binary lock file was ignored";
 
     kill(other, SIGKILL);
     waitpid(other, nullptr, 0);
@@ -212,6 +221,82 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     EXPECT_NE(access(lock.c_str(), F_OK), 0) << "lock file left behind after close";
     unsetenv("KORALINK_LOCK_DIR");
     rmdir(dir);
+}
+
+TEST_F(SerialLink, WhatIsNoLockFileIsReportedNotWaitedFor) {
+    // The lock directory is writable by everyone: a FIFO there under a port's
+    // lock name once blocked the caller in open() for good.
+    char dir[] = "/tmp/koralink-lock.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("KORALINK_LOCK_DIR", dir, 1);
+    std::string name = lab_->DevicePath(11).substr(5);
+    for (char &c : name)
+        if (c == '/')
+            c = '_';
+    const std::string lock = std::string(dir) + "/LCK.." + name;
+    const struct {
+        const char *what;
+        std::function<int()> plant;
+        const char *cause;
+    } cases[] = {
+        {"fifo", [&] { return mkfifo(lock.c_str(), 0666); }, "not a regular file"},
+        {"directory", [&] { return mkdir(lock.c_str(), 0777); }, "not a regular file"},
+        {"huge file",
+         [&] {
+             std::ofstream{lock};
+             return truncate(lock.c_str(), 1 << 20);
+         },
+         "larger than"},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(c.plant(), 0) << c.what;
+        Ctx ctx;
+        EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << c.what;
+        EXPECT_EQ(ctx.error().rfind("COM11: its lock file cannot be checked (" + lock + ": ", 0),
+                  0u)
+            << ctx.error();
+        EXPECT_NE(ctx.error().find(c.cause), std::string::npos) << ctx.error();
+        std::remove(lock.c_str());
+    }
+    unsetenv("KORALINK_LOCK_DIR");
+    rmdir(dir);
+}
+
+TEST_F(SerialLink, RefusedPermissionNamesTheDevicesGroup) {
+    const std::string dev = lab_->DevicePath(11);
+    struct stat st {};
+    ASSERT_EQ(stat(dev.c_str(), &st), 0);
+    ASSERT_EQ(chmod(dev.c_str(), 0), 0);
+    const group *owner = getgrgid(st.st_gid);
+    const std::string expected = "COM11: permission denied (the user may need to be in group " +
+                                 std::string(owner ? owner->gr_name : "?") + ")";
+    // Root opens anything: the open runs in a child that gives root up.
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(90);
+        LinkContext ctx;
+        std::memset(&ctx, 0, sizeof ctx);
+        int opened = koralink::OpenSerialLine(&ctx, 11, dev, 4, 2);
+        if (opened)
+            _exit(2);
+        _exit(std::string(ctx.lastError) == expected ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    chmod(dev.c_str(), st.st_mode & 07777);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 90)
+        GTEST_SKIP() << "cannot give up root here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "expected \"" << expected << "\" (exit 2: opened anyway)";
+
+    // A port that is busy keeps its own words.
+    Ctx holder, probe;
+    ASSERT_EQ(KORALINK_init_rs232(&holder, 11, 4, 1), 1) << holder.error();
+    EXPECT_EQ(KORALINK_init_rs232(&probe, 11, 4, 2), 0);
+    EXPECT_EQ(probe.error(), "COM11: in use by another program");
 }
 
 TEST_F(SerialLink, CloseIsHarmlessAndTheAnswerOutlivesIt) {
@@ -333,6 +418,55 @@ Baud=9600
         << "the sensor did not really change its rate";
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 31, KORALINK_BAUD_115200, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 190, 8, nullptr, 0), KORALINK_ERR_ARGUMENT);
+}
+
+TEST(SerialLinkAlone, OnlyTheAnswerToThisRequestIsTaken) {
+    // A late answer to an earlier request may wait in the input before the
+    // request goes out, or arrive just before the right answer.
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    Ctx ctx;
+    ASSERT_EQ(koralink::OpenSerialLine(&ctx, 60, ptsname(master), 4, 2), 1) << ctx.error();
+    auto answer = [](uint8_t command, uint32_t parameter, const std::string &text) {
+        koralink::Frame f;
+        f.kind = koralink::FrameKind::Answer;
+        f.command = command;
+        f.parameter = parameter;
+        f.length = static_cast<uint8_t>(text.size());
+        std::memcpy(f.data.data(), text.data(), text.size());
+        std::vector<uint8_t> out(koralink::kMaxFrame);
+        out.resize(koralink::EncodeFrame(f, out.data()));
+        return out;
+    };
+    auto waiting = answer(7, 0, "OLD");
+    ASSERT_EQ(write(master, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
+    usleep(20000);
+    std::thread sensor([&] {
+        uint8_t request[koralink::kMaxFrame];
+        size_t got = 0;
+        while (got < koralink::kHeaderSize + koralink::kCrcSize) {
+            ssize_t n = read(master, request + got, sizeof request - got);
+            if (n <= 0)
+                return;
+            got += static_cast<size_t>(n);
+        }
+        auto reply = answer(5, 999, "");
+        auto right = answer(7, 0, "NEW");
+        reply.insert(reply.end(), right.begin(), right.end());
+        (void)!write(master, reply.data(), reply.size());
+    });
+    EXPECT_EQ(KORALINK_exchange_frame(&ctx, KORALINK_CMD_VERSION, 0, nullptr, 0), 0) << ctx.error();
+    sensor.join();
+    int command = 0;
+    char text[8] = {};
+    EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, &command, nullptr, nullptr), 0);
+    EXPECT_EQ(KORALINK_get_ansframe_data(&ctx, text, sizeof text, nullptr), 0);
+    EXPECT_EQ(command, KORALINK_CMD_VERSION);
+    EXPECT_STREQ(text, "NEW");
+    KORALINK_close(&ctx);
+    close(master);
 }
 
 TEST(SerialLinkAlone, ThirtyTwoParallelProbes) {

@@ -5,8 +5,8 @@
 //   Host=127.0.0.21          the module's own address (LI); it answers the
 //                            protocol from there and serves its data port
 //                            there. Loopback only.
-//   UdpPort=50001            protocol port; every converter of a lab must use
-//                            the port that [lab] LanTargets names
+//   UdpPort=                 protocol port; default the lab's discovery port
+//                            (see [lab] LanTargets in corvinsim/lab.h)
 //   DataPort=0               LP, the TCP data port; 0 = a free port
 //   Mac=00:08:DC:00:00:21    default 00:08:DC:00:00:<last part of Host>
 //   Model=WIZ750SR  Version=1.4.5  BootMs=300
@@ -90,7 +90,7 @@ std::unique_ptr<Device> MakeConverterModule(const SectionView &section, LabBuild
         return nullptr;
     }
     long long udpPort = 0, dataPort = 0, bootMs = 0, lateMs = 0;
-    if (!section.Int("UdpPort", 50001, 1, 65535, &udpPort, error) ||
+    if (!section.Int("UdpPort", lab.DiscoveryPort(), 1, 65535, &udpPort, error) ||
         !section.Int("DataPort", 0, 0, 65535, &dataPort, error) ||
         !section.Int("BootMs", 300, 0, 600000, &bootMs, error) ||
         !section.Int("LateMs", 1000, 0, 600000, &lateMs, error))

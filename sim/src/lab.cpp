@@ -1,7 +1,10 @@
+#include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "corvinsim/lab.h"
@@ -24,6 +27,71 @@ struct StoreGuard {
     IniStore store;
     ~StoreGuard() { DisposeIniStore(store); }
 };
+
+// A UDP port that no socket on any address uses right now. Binding the
+// wildcard address is what makes it free on every loopback address at once
+// (nothing is sent).
+int FreeUdpPort() {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(fd);
+    return port;
+}
+
+// LanTargets of the lab file: loopback entries only, since the child sends
+// its discovery there. Entries without a port get the lab's own, which is
+// the first explicit port or a free one.
+bool LabTargets(const std::string &text, std::string *targets, int *port, std::string *error) {
+    std::vector<std::pair<std::string, int>> entries;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        std::string entry = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        start = comma == std::string::npos ? text.size() + 1 : comma + 1;
+        while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back())))
+            entry.pop_back();
+        entry.erase(0, entry.find_first_not_of(" \t"));
+        size_t colon = entry.find(':');
+        std::string host = entry.substr(0, colon);
+        long entryPort = 0;
+        if (colon != std::string::npos) {
+            char *end = nullptr;
+            std::string digits = entry.substr(colon + 1);
+            entryPort = std::strtol(digits.c_str(), &end, 10);
+            if (digits.empty() || *end || entryPort < 1 || entryPort > 65535) {
+                *error = "lab: LanTargets entry \"" + entry + "\" has a bad port";
+                return false;
+            }
+        }
+        in_addr ip{};
+        if (inet_pton(AF_INET, host.c_str(), &ip) != 1 || (ntohl(ip.s_addr) >> 24) != 127) {
+            *error = "lab: LanTargets entry \"" + entry + "\" is not a loopback address 127.x.x.x";
+            return false;
+        }
+        if (*port == 0 && entryPort != 0)
+            *port = static_cast<int>(entryPort);
+        entries.emplace_back(host, static_cast<int>(entryPort));
+    }
+    if (*port == 0 && (*port = FreeUdpPort()) == 0) {
+        *error =
+            std::string("lab: no free UDP port for converter discovery: ") + std::strerror(errno);
+        return false;
+    }
+    targets->clear();
+    for (const auto &[host, entryPort] : entries)
+        *targets += (targets->empty() ? "" : ",") + host + ":" +
+                    std::to_string(entryPort ? entryPort : *port);
+    return true;
+}
 
 } // namespace
 
@@ -73,6 +141,7 @@ class LabBuilderImpl final : public LabBuilder {
     void AddEndpoint(const std::string &device, const std::string &host, int port) override {
         lab_->endpoints_[device] = {host, port};
     }
+    int DiscoveryPort() const override { return lab_->discoveryPort_; }
 
     // Port map: the same INI store the library reads it with.
     bool WritePortMap(std::string *error) {
@@ -124,7 +193,6 @@ std::unique_ptr<Lab> Lab::Start(const std::string &labText, const std::string &p
     LabBuilderImpl builder(lab.get());
     builder.SetEnv("KORALINK_PORTMAP", lab->portMapPath_);
     builder.SetEnv("KORALINK_PORTMAP_ONLY", "1");
-    builder.SetEnv("KORALINK_LAN_TARGETS", "127.255.255.255");
     // Probe timeouts the lab's sensors are tuned for, unless the caller chose
     // its own; the lab file may override both.
     static const char *const timeouts[][2] = {{"KORALINK_PROBE_TIMEOUT_MS", "150"},
@@ -133,23 +201,37 @@ std::unique_ptr<Lab> Lab::Start(const std::string &labText, const std::string &p
     for (const auto &t : timeouts)
         builder.SetEnv(t[0], std::getenv(t[0]) ? std::getenv(t[0]) : t[1]);
 
+    // The [lab] section first: converters need the discovery port, wherever
+    // the section stands in the file.
+    std::string lanTargets = "127.255.255.255";
     int sections = GetNumSections(ini.store);
     for (int i = 0; i < sections; ++i) {
         const char *nameText = GetSectionName(ini.store, i);
         std::string name = nameText ? nameText : "";
-        SectionView section(ini.store, name);
-        if (SameWord(name, "lab")) {
-            int items = GetNumItems(ini.store, name.c_str());
-            for (int k = 0; k < items; ++k) {
-                const char *key = GetItemKey(ini.store, name.c_str(), k);
-                std::string keyText = key ? key : "";
-                if (SameWord(keyText, "LanTargets"))
-                    builder.SetEnv("KORALINK_LAN_TARGETS", section.Text(key));
-                else if (keyText.rfind("KORALINK_", 0) == 0)
-                    builder.SetEnv(keyText, section.Text(key));
-            }
+        if (!SameWord(name, "lab"))
             continue;
+        SectionView section(ini.store, name);
+        int items = GetNumItems(ini.store, name.c_str());
+        for (int k = 0; k < items; ++k) {
+            const char *key = GetItemKey(ini.store, name.c_str(), k);
+            std::string keyText = key ? key : "";
+            if (SameWord(keyText, "LanTargets") || keyText == "KORALINK_LAN_TARGETS")
+                lanTargets = section.Text(key);
+            else if (keyText.rfind("KORALINK_", 0) == 0)
+                builder.SetEnv(keyText, section.Text(key));
         }
+    }
+    std::string targets;
+    if (!LabTargets(lanTargets, &targets, &lab->discoveryPort_, error))
+        return nullptr;
+    builder.SetEnv("KORALINK_LAN_TARGETS", targets);
+
+    for (int i = 0; i < sections; ++i) {
+        const char *nameText = GetSectionName(ini.store, i);
+        std::string name = nameText ? nameText : "";
+        SectionView section(ini.store, name);
+        if (SameWord(name, "lab"))
+            continue;
         std::string kind = section.Text("Kind");
         DeviceFactory factory = nullptr;
         for (const DeviceKind &k : DeviceKinds())

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "boundedfile.h"
 #include "corvinsim/lab.h"
 #include "datafiles.h"
 
@@ -92,13 +92,12 @@ int main(int argc, char **argv) {
     if (i >= argc)
         return Usage("no command given");
 
-    std::ifstream in(labPath, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "corvin-sim: cannot read %s\n", labPath.c_str());
+    std::string text, cause;
+    if (ReadBoundedFile(labPath.c_str(), kBoundedFileLargeLimit, &text, &cause) !=
+        BOUNDED_FILE_OK) {
+        std::fprintf(stderr, "corvin-sim: cannot read the lab file %s\n", cause.c_str());
         return 2;
     }
-    std::stringstream text;
-    text << in.rdbuf();
 
     // Signals that would end us are forwarded to the command instead, so
     // that the lab is always taken down after it.
@@ -109,7 +108,7 @@ int main(int argc, char **argv) {
         sigaction(sig, &sa, nullptr);
 
     std::string error;
-    std::unique_ptr<corvinsim::Lab> lab = corvinsim::Lab::Start(text.str(), portMapOut, &error);
+    std::unique_ptr<corvinsim::Lab> lab = corvinsim::Lab::Start(text, portMapOut, &error);
     if (!lab) {
         std::fprintf(stderr, "corvin-sim: %s\n", error.c_str());
         return 2;

@@ -61,7 +61,9 @@ int BaudCodeOfRate(long long rate) {
 bool ReadSensorConfig(const SectionView &section, SensorConfig *config, std::string *error) {
     const std::string where = "[" + section.name() + "] ";
     long long value = 0;
-    if (!section.Int("Serial", 1, 0, 0xFFFFFFFFll, &value, error))
+    // The record and the context carry the serial number as a signed 32-bit
+    // number: a larger one would show as negative ("not set").
+    if (!section.Int("Serial", 1, 0, INT32_MAX, &value, error))
         return false;
     config->serial = static_cast<uint32_t>(value);
     config->version = section.Text("Version", config->version);

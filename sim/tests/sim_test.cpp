@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,7 +88,9 @@ TEST(LabFile, WritesThePortMapAndTheChildEnvironment) {
     std::map<std::string, std::string> env(lab->Environment().begin(), lab->Environment().end());
     EXPECT_EQ(env["KORALINK_PORTMAP"], lab->PortMapPath());
     EXPECT_EQ(env["KORALINK_PORTMAP_ONLY"], "1");
-    EXPECT_EQ(env["KORALINK_LAN_TARGETS"], "127.255.255.255");
+    EXPECT_EQ(env["KORALINK_LAN_TARGETS"],
+              "127.255.255.255:" + std::to_string(lab->DiscoveryPort()))
+        << "the lab's own discovery port";
     EXPECT_EQ(env["KORALINK_PROBE_TIMEOUT_MS"], "90") << "lab file setting not passed on";
 
     std::string path = lab->PortMapPath();
@@ -117,6 +120,11 @@ TEST(LabFile, RejectsWhatItCannotBuild) {
         {"[x]\nKind=USB\nCom=3\nFault=sleepy\n", "Fault=sleepy"},
         {"[x]\nKind=USB\nCom=3\n[y]\nKind=COM\nCom=3\n", "COM3 is used twice"},
         {"[x]\nKind=TCP\nHost=192.168.0.20\n", "not a loopback address"},
+        {"[lab]\nLanTargets=192.168.1.255\n", "not a loopback address"},
+        {"[lab]\nLanTargets=127.255.255.255,\n", "not a loopback address"},
+        {"[lab]\nLanTargets=127.255.255.255:0\n", "bad port"},
+        // The context and the record carry a signed 32-bit serial number.
+        {"[x]\nKind=USB\nCom=3\nSerial=2147483648\n", "Serial=2147483648"},
     };
     for (const Case &c : cases) {
         std::string error;
@@ -166,8 +174,21 @@ TEST(SimCommand, RunsTheChildInsideTheLabAndPassesItsExitCode) {
                                &code);
     EXPECT_EQ(code, 7) << "the child's exit code was not passed on";
     EXPECT_EQ(Line(out, 0), "1");
-    EXPECT_EQ(Line(out, 1), "127.255.255.255");
+    EXPECT_EQ(Line(out, 1).rfind("127.255.255.255:", 0), 0u) << Line(out, 1);
     EXPECT_EQ(Line(out, 2), "1");
+}
+
+TEST(SimCommand, RefusesALabFileThatIsNoRegularFile) {
+    char dir[] = "/tmp/corvin-sim-test.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/lab.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string cmd =
+        std::string(CORVIN_SIM_PATH) + " --lab " + fifo + " -- true 2>/dev/null";
+    int status = std::system(cmd.c_str()); // blocked in open() for good before
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    unlink(fifo.c_str());
+    rmdir(dir);
 }
 
 TEST(SimCommand, LeavesNoProcessOrPortBehindWhenTheChildCrashes) {

@@ -26,17 +26,40 @@ enum IniResult {
     INI_STAT_FAILED = -91,
     INI_RENAME_FAILED = -94,
     INI_RENAME_FAILED_2 = -100,
+    // The store's read found content that is not INI text and no copy of it
+    // has been kept (KeepUnparsedIniCopy): writing would destroy it.
+    INI_UNPARSED_NOT_KEPT = -5005,
 };
 
 IniStore CreateIniStore(int sorting);
 void DisposeIniStore(IniStore store);
 
+// Reads regular files of up to 1 MiB only and never blocks (a FIFO or a
+// device named as the file is refused).
 int ReadIniFile(IniStore store, const char *path);
 // Parses text held in memory exactly as ReadIniFile parses a file.
 int ReadIniMemory(IniStore store, const char *data, size_t length);
 int WriteIniFile(IniStore store, const char *path);
 // The exact bytes WriteIniFile would write.
 std::string FormatIniText(IniStore store);
+
+// Plain-words cause of the calling thread's last failed ReadIniFile,
+// WriteIniFile or KeepUnparsedIniCopy: the file, what was being done and the
+// system's reason, e.g. "/home/u/app.ini: cannot create a temporary file in
+// /home/u: Permission denied". Empty after a success.
+const char *IniLastError();
+
+// A settings file of binary garbage reads as an empty store, and writing the
+// store back would replace the garbage for good. ReadIniFile therefore notes
+// when the file had content it could not use (zero bytes, other control
+// bytes, or not one section, item or comment line) and keeps those bytes.
+// KeepUnparsedIniCopy writes them beside the file read, as <path>.bak or,
+// when that exists, the first free <path>.bak.1, <path>.bak.2 ... (an older
+// copy is never overwritten). Returns 1 with *note saying where the copy is,
+// 0 when there is nothing to keep, or a negative code with the cause in
+// *note. Until a copy is kept, WriteIniFile refuses to replace the file read
+// (INI_UNPARSED_NOT_KEPT).
+int KeepUnparsedIniCopy(IniStore store, std::string *note);
 
 int HasSection(IniStore store, const char *section);
 int RemoveSection(IniStore store, const char *section);

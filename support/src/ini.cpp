@@ -1,19 +1,19 @@
 #include "ini.h"
 
+#include "ini_internal.h"
 #include "textutil.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+using corvin_ini::IniItem;
+using corvin_ini::IniSection;
 
 namespace {
 
@@ -21,37 +21,6 @@ constexpr size_t kMaxLine = 1024;    // longest line read or written, line end e
 constexpr size_t kChunkLength = 80;  // longer values are written in pieces
 constexpr size_t kMaxKey = 255;      // key of a one-line item
 constexpr size_t kMaxPieceKey = 246; // key before " Line%04d"
-constexpr size_t kReadBlock = 2048;
-constexpr int kTempNames = 1000;
-constexpr int kAccessRetries = 100;
-
-struct IniItem {
-    std::string key;
-    std::string value; // escaped, without the surrounding quotes
-    std::string comment;
-    bool quoted = false;
-};
-
-struct IniSection {
-    std::string name;
-    std::string comment;
-    std::vector<IniItem> items;
-};
-
-} // namespace
-
-struct IniStoreRec {
-    int sorting = 0;
-    std::vector<IniSection> sections;
-    std::string header;
-    std::string trailer;
-    std::string result; // backing text of GetTextView
-};
-
-namespace {
-
-IniWriteStep g_faultStep = INI_STEP_NONE;
-int g_faultErrno = 0;
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -244,6 +213,10 @@ class Reader {
                 continue;
             }
             pairWith_ = 0;
+            const unsigned char u = static_cast<unsigned char>(c);
+            if ((u < 0x20 && c != '\r' && c != '\n' && c != '\t' && c != '\v' && c != '\f') ||
+                u == 0x7f)
+                foreign_ = true; // never written by the store, which escapes them
             if (c == '\r' || c == '\n' || c == '\0') {
                 EndLine();
                 if (c == '\r')
@@ -271,6 +244,9 @@ class Reader {
             RejoinPieces(store_.sections[s]);
     }
 
+    // The text had bytes or lines that the store drops for good.
+    bool Unparsed() const { return foreign_ || (sawText_ && usefulLines_ == 0); }
+
   private:
     void ReplayBom() {
         static const char bom[] = "\xEF\xBB\xBF";
@@ -293,7 +269,9 @@ class Reader {
         std::string_view s = whole;
         while (!s.empty() && IsSpace(s.front()))
             s.remove_prefix(1);
+        sawText_ = sawText_ || !Trim(s).empty();
         if (!s.empty() && s.front() == ';') {
+            ++usefulLines_;
             if (!pending_.empty())
                 pending_ += "\r\n";
             pending_.append(whole);
@@ -308,6 +286,7 @@ class Reader {
             section.comment = std::move(pending_);
             pending_.clear();
             store_.sections.push_back(std::move(section));
+            ++usefulLines_;
             current_ = store_.sections.size() - 1;
             haveCurrent_ = true;
             sectionRead_ = true;
@@ -334,6 +313,7 @@ class Reader {
         item.comment = std::move(pending_);
         pending_.clear();
         store_.sections[current_].items.push_back(std::move(item));
+        ++usefulLines_;
     }
 
     void OtherLine() {
@@ -353,6 +333,9 @@ class Reader {
     bool sectionRead_ = false;
     bool haveCurrent_ = false;
     size_t current_ = 0;
+    bool foreign_ = false; // control bytes, zero bytes included
+    bool sawText_ = false;
+    size_t usefulLines_ = 0; // comments, sections and items kept
 };
 
 // --- Writing ----------------------------------------------------------------
@@ -409,7 +392,7 @@ void AppendItem(std::string &out, const IniItem &item) {
     }
 }
 
-std::string Format(const IniStoreRec &store) {
+std::string FormatText(const IniStoreRec &store) {
     std::string out;
     if (!store.header.empty()) {
         out += store.header;
@@ -432,160 +415,6 @@ std::string Format(const IniStoreRec &store) {
         out += "\r\n";
     }
     return out;
-}
-
-int ErrnoResult(int err) {
-    switch (err) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return INI_ACCESS_DENIED;
-    case ENOSPC:
-    case EDQUOT:
-        return INI_DISK_FULL;
-    case ENOMEM:
-        return INI_OUT_OF_MEMORY;
-    default:
-        return INI_IO_ERROR;
-    }
-}
-
-// Returns 0, or the errno of an injected fault for this step.
-int Fault(IniWriteStep step) {
-    if (g_faultStep != step)
-        return 0;
-    g_faultStep = INI_STEP_NONE;
-    return g_faultErrno;
-}
-
-std::string DirectoryOf(const std::string &path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-int WriteAll(int fd, const std::string &text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        if (int err = Fault(INI_STEP_WRITE))
-            return err;
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// Writes text to a new file in the target's directory and renames it over the
-// target. The target is never deleted first: if anything fails, the old file
-// is still there, whole.
-int WriteAtomically(const std::string &requested, const std::string &text) {
-    std::string target = requested;
-    struct stat st {};
-    bool exists = false;
-    if (::lstat(target.c_str(), &st) == 0) {
-        if (S_ISLNK(st.st_mode)) {
-            // Replace the file the link points to, not the link.
-            char *real = ::realpath(target.c_str(), nullptr);
-            if (real) {
-                target = real;
-                std::free(real);
-            }
-        }
-        exists = ::stat(target.c_str(), &st) == 0;
-        if (!exists && errno != ENOENT)
-            return INI_STAT_FAILED;
-    } else if (errno != ENOENT) {
-        return INI_STAT_FAILED;
-    }
-    std::string dir = DirectoryOf(target);
-
-    // Can the target be written? Opened without truncation and closed again,
-    // so the check itself never touches an existing file.
-    if (exists) {
-        if (S_ISDIR(st.st_mode))
-            return INI_ACCESS_DENIED;
-        int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd < 0)
-            return INI_ACCESS_DENIED;
-        ::close(fd);
-    }
-    if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        return INI_ACCESS_DENIED;
-
-    std::string temp;
-    int fd = -1;
-    int createErr = 0;
-    for (int counter = 0; counter < kTempNames && fd < 0; ++counter) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/ini$$%03d.tmp", counter);
-        std::string candidate = dir + name;
-        struct stat ts {};
-        if (::lstat(candidate.c_str(), &ts) == 0)
-            continue;
-        if (errno != ENOENT)
-            return INI_STAT_FAILED;
-        for (int attempt = 0; attempt < kAccessRetries; ++attempt) {
-            createErr = Fault(INI_STEP_CREATE);
-            if (createErr == 0) {
-                fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-                createErr = fd < 0 ? errno : 0;
-            }
-            if (createErr != EACCES)
-                break;
-        }
-        if (fd >= 0) {
-            temp = candidate;
-        } else if (createErr != EEXIST) {
-            return INI_CANNOT_CREATE_TEMP;
-        }
-    }
-    if (fd < 0)
-        return createErr == EEXIST || createErr == 0 ? INI_NO_TEMP_NAME : INI_CANNOT_CREATE_TEMP;
-
-    if (exists)
-        (void)::fchmod(fd, st.st_mode & 07777); // keep the settings file's permissions
-
-    int err = WriteAll(fd, text);
-    if (!err) {
-        err = Fault(INI_STEP_SYNC);
-        if (!err && ::fsync(fd) != 0)
-            err = errno;
-    }
-    int closeErr = Fault(INI_STEP_CLOSE);
-    if (::close(fd) != 0 && !closeErr)
-        closeErr = errno;
-    if (!err)
-        err = closeErr;
-    if (err) {
-        ::unlink(temp.c_str());
-        return ErrnoResult(err);
-    }
-
-    int renameErr = Fault(INI_STEP_RENAME);
-    if (!renameErr && ::rename(temp.c_str(), target.c_str()) != 0)
-        renameErr = errno;
-    if (renameErr) {
-        // The target was never removed, so the temporary copy is not needed.
-        ::unlink(temp.c_str());
-        return INI_RENAME_FAILED;
-    }
-
-    // Make the rename itself durable; a failure here leaves the new file in
-    // place, so it is not reported.
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return INI_OK;
 }
 
 // --- Put helpers ------------------------------------------------------------
@@ -632,12 +461,20 @@ int Put(IniStore store, const char *section, const char *key, std::string value,
 
 } // namespace
 
-// --- Public interface -------------------------------------------------------
+// --- Shared with the file handling -------------------------------------------
 
-void SetIniWriteFault(IniWriteStep step, int err) {
-    g_faultStep = step;
-    g_faultErrno = err;
+bool corvin_ini::ParseIniText(IniStoreRec &store, const char *data, size_t length) {
+    Reader reader(store);
+    reader.Feed(data, length);
+    reader.Finish();
+    return reader.Unparsed();
 }
+
+std::string corvin_ini::FormatStore(const IniStoreRec &store) {
+    return FormatText(store);
+}
+
+// --- Public interface -------------------------------------------------------
 
 IniStore CreateIniStore(int sorting) {
     IniStore store = new (std::nothrow) IniStoreRec;
@@ -654,56 +491,17 @@ int ReadIniMemory(IniStore store, const char *data, size_t length) {
     if (!store || (!data && length))
         return INI_NULL_ARGUMENT;
     try {
-        Reader reader(*store);
-        reader.Feed(data, length);
-        reader.Finish();
+        corvin_ini::ParseIniText(*store, data, length);
         return INI_OK;
     } catch (const std::bad_alloc &) {
         return INI_OUT_OF_MEMORY;
     }
 }
 
-int ReadIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return INI_NULL_ARGUMENT;
-    FILE *f = std::fopen(path, "rb");
-    if (!f)
-        return INI_CANNOT_OPEN;
-    int result = INI_OK;
-    try {
-        Reader reader(*store);
-        char block[kReadBlock];
-        for (;;) {
-            size_t n = std::fread(block, 1, sizeof block, f);
-            reader.Feed(block, n);
-            if (n < sizeof block) {
-                if (std::ferror(f))
-                    result = INI_READ_ERROR;
-                break;
-            }
-        }
-        reader.Finish();
-    } catch (const std::bad_alloc &) {
-        result = INI_OUT_OF_MEMORY;
-    }
-    std::fclose(f);
-    return result;
-}
-
 std::string FormatIniText(IniStore store) {
     if (!store)
         return std::string();
-    return Format(*store);
-}
-
-int WriteIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return INI_NULL_ARGUMENT;
-    try {
-        return WriteAtomically(path, Format(*store));
-    } catch (const std::bad_alloc &) {
-        return INI_OUT_OF_MEMORY;
-    }
+    return FormatText(*store);
 }
 
 int HasSection(IniStore store, const char *section) {

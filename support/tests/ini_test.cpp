@@ -67,6 +67,9 @@ TEST(IniRead, CommentsAreKeptInPlaceAndWrittenBack) {
     // A comment block after the header, ended by a blank line, waits for the next section.
     Store u = Read("; h\n\n; later\n\n[A]\n");
     EXPECT_EQ(FormatIniText(u.get()), "; h\r\n\r\n; later\r\n[A]\r\n\r\n");
+    // Once a section has been read, a blank line never makes a comment the header.
+    Store v = Read("[A]\nx = 1\n; about k\n\nk = 2\n");
+    EXPECT_EQ(FormatIniText(v.get()), "[A]\r\nx = 1\r\n; about k\r\nk = 2\r\n\r\n");
 }
 
 TEST(IniRead, SectionHeaderQuirks) {
@@ -154,6 +157,17 @@ TEST(IniPieces, KeysAndPiecesAreCutForTheLine) {
     std::string out = FormatIniText(u.get());
     EXPECT_NE(out.find("k Line0001 = \"" + std::string(79, 'x') + "\"\r\n"), std::string::npos);
     EXPECT_EQ(Text(Read(out).get(), "S", "k"), utf);
+}
+
+TEST(IniPieces, LongValuesReadUnquotedKeepTheirSpacesThroughAWrite) {
+    // Reading trims every line, so a piece that ended (or began) with a space
+    // would lose it unless the pieces of any long value are quoted.
+    const std::string value = std::string(79, 'a') + " " + std::string(79, 'b') + " c";
+    Store s = Read("[S]\nk = " + value + "\n");
+    ASSERT_EQ(Raw(s.get(), "S", "k"), value);
+    Store back = Read(FormatIniText(s.get()));
+    EXPECT_EQ(Raw(back.get(), "S", "k"), value);
+    EXPECT_EQ(FormatIniText(back.get()), FormatIniText(s.get())) << "not settled after one write";
 }
 
 TEST(IniValues, EscapingRoundTrip) {

@@ -157,6 +157,48 @@ TEST_F(LanLab, DuplicateRepliesCollapseToOneRecordPerModule) {
     EXPECT_NE(found[0].mac[5], found[1].mac[5]);
 }
 
+TEST_F(LanLab, ModulesOnOneFactoryAddressAreTwoRecords) {
+    // Fresh modules all come up on the same default address; only the MAC
+    // tells them apart, and each must stay reachable for configuration.
+    modules_ = {Module(0x34, "127.0.0.30"), Module(0x33, "127.0.0.30")};
+    Start();
+    auto found = Search(2);
+    ASSERT_EQ(found.size(), 2u) << "two modules on one address were taken for one";
+    EXPECT_EQ(found[0].mac[5], 0x33) << "same address: listed by MAC";
+    EXPECT_EQ(found[1].mac[5], 0x34);
+    found[0].localIp[3] = 35;
+    ASSERT_GE(AccessLanDevice(&found[0], 2), 1) << LastLanError();
+    EXPECT_EQ(fleet_->Saved(1, "LI"), "127.0.0.35");
+    EXPECT_EQ(fleet_->Saved(0, "LI"), "127.0.0.30") << "the other module was written";
+}
+
+TEST_F(LanLab, RepliesBeyondTheLimitAreDroppedAndSaidSo) {
+    for (uint8_t i = 0; i < 6; ++i) {
+        modules_.push_back(Module(static_cast<uint8_t>(0xD0 + i), "127.0.0.130"));
+        modules_.back().fields["OP"] = "0"; // no data port: they share one address
+    }
+    Start();
+    setenv("KORALINK_LAN_MAX_MODULES", "4", 1);
+    auto found = Search(4);
+    EXPECT_EQ(found.size(), 4u);
+    EXPECT_NE(std::string(LastLanError()).find("more than 4 converters answered"),
+              std::string::npos)
+        << LastLanError();
+    unsetenv("KORALINK_LAN_MAX_MODULES");
+    EXPECT_EQ(Search(6).size(), 6u);
+    EXPECT_STREQ(LastLanError(), "");
+}
+
+TEST_F(LanLab, UnusableTimingsFallBackInsteadOfSwitchingDiscoveryOff) {
+    modules_ = {Module(0x3A, "127.0.0.58")};
+    Start();
+    for (const char *name : {"KORALINK_LAN_WINDOW_MS", "KORALINK_LAN_QUIET_MS"}) {
+        setenv(name, "abc", 1);
+        EXPECT_EQ(Search(1).size(), 1u) << name << "=abc";
+        unsetenv(name);
+    }
+}
+
 TEST_F(LanLab, DomainNameAsRemoteHostKeptBesideTheRecord) {
     modules_ = {Module(0x41, "127.0.0.41")};
     modules_[0].fields["RH"] = "logger.example";
@@ -230,9 +272,10 @@ TEST_F(LanLab, ResultCodes) {
     ListType wrong = ListCreate(10);
     EXPECT_EQ(SearchLan(&wrong), -2) << "a list of another item size would be overrun";
     ListDispose(wrong);
-    setenv("KORALINK_LAN_TARGETS", "127.0.0.1:99999", 1);
-    EXPECT_EQ(SearchLan(&list_), -4);
-    EXPECT_NE(std::string(LastLanError()), "");
+    EXPECT_EQ(std::string(LastLanError()), "no list for the converters found");
+    // (An unusable target list is no failure any more: it is named and the
+    // default used, which would broadcast beyond loopback; see
+    // LanConfigEnv.UnusableValuesAreNamedAndReplacedByTheDefault.)
 }
 
 TEST_F(LanLab, ReadRefreshesTheRecord) {
@@ -324,6 +367,10 @@ TEST_F(LanLab, UnconfirmedWriteIsAFailure) {
     r.localPort = 5111;
     EXPECT_LT(AccessLanDevice(&r, 2), 1) << "a write the module did not take was reported done";
     EXPECT_NE(std::string(LastLanError()).find("local port"), std::string::npos) << LastLanError();
+    // Caught before the save: a module that took only some values must not
+    // keep that half-written state.
+    EXPECT_NE(std::string(LastLanError()).find("nothing was saved"), std::string::npos)
+        << LastLanError();
     EXPECT_EQ(fleet_->Saved(0, "LP"), "5000");
 }
 

@@ -2,25 +2,21 @@
 // map, as the environment configures them.
 #include "portenum.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "config.h"
 
 namespace koralink {
 
-namespace {
-const char *Env(const char *name) {
-    const char *value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-} // namespace
-
 std::vector<PortInfo> EnumeratePorts() {
-    std::vector<PortInfo> mapEntries = ReadPortMapFile(Env("KORALINK_PORTMAP"));
-    if (std::strcmp(Env("KORALINK_PORTMAP_ONLY"), "1") == 0) {
+    std::vector<PortInfo> mapEntries = ReadConfiguredPortMap();
+    if (SettingFlag(Setting::PortMapOnly)) {
         return mapEntries;
     }
-    const char *root = Env("KORALINK_SYSFS_ROOT");
-    return MergePortMap(EnumerateSysfsPorts(*root != '\0' ? root : "/"), mapEntries);
+    std::vector<std::string> problems;
+    std::vector<PortInfo> real = EnumerateSysfsPorts(SettingText(Setting::SysfsRoot), &problems);
+    for (const std::string &problem : problems) {
+        ReportOnce(problem);
+    }
+    return MergePortMap(std::move(real), mapEntries);
 }
 
 bool ResolvePort(int comNumber, PortInfo *out) {

@@ -8,6 +8,8 @@
 //   TypeText=Simulated  ; optional, default as for real ports
 #include "portenum.h"
 
+#include "boundedfile.h"
+#include "config.h"
 #include "ini.h"
 
 #include <algorithm>
@@ -98,19 +100,28 @@ std::vector<PortInfo> ParsePortMap(const char *data, size_t length) {
     return result;
 }
 
-std::vector<PortInfo> ReadPortMapFile(const char *path) {
-    std::vector<PortInfo> result;
-    if (path == nullptr || *path == '\0') {
-        return result;
+std::vector<PortInfo> ReadPortMapFile(const char *path, std::string *cause) {
+    std::string content, why;
+    if (ReadBoundedFile(path, kBoundedFileLargeLimit, &content, &why) != BOUNDED_FILE_OK) {
+        if (cause != nullptr) {
+            *cause = why;
+        }
+        return {};
     }
-    IniStore store = CreateIniStore(0);
-    if (store == nullptr) {
-        return result;
+    return ParsePortMap(content.data(), content.size());
+}
+
+std::vector<PortInfo> ReadConfiguredPortMap() {
+    std::string content;
+    std::string path =
+        SettingText(Setting::PortMap, [&content](const std::string &value, std::string *why) {
+            return ReadBoundedFile(value.c_str(), kBoundedFileLargeLimit, &content, why) ==
+                   BOUNDED_FILE_OK;
+        });
+    if (path.empty()) {
+        return {};
     }
-    ReadIniFile(store, path);
-    result = EntriesOf(store);
-    DisposeIniStore(store);
-    return result;
+    return ParsePortMap(content.data(), content.size());
 }
 
 std::vector<PortInfo> MergePortMap(std::vector<PortInfo> realPorts,

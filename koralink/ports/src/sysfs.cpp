@@ -14,6 +14,8 @@
 // - Every tty named in /sys/class/tty/console/active is left out.
 #include "portenum.h"
 
+#include "boundedfile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -23,24 +25,25 @@
 #include <dirent.h>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace koralink {
 
 namespace {
 
-// Attribute files are short; the cap only guards against a fixture tree
-// that points an attribute at something large.
-constexpr size_t kMaxAttributeBytes = 4096;
+using Problems = std::vector<std::string>;
 
-bool ReadAttribute(const std::string &path, std::string *value) {
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+// Attribute files are short; a longer one is not a sysfs attribute (a fixture
+// tree may hold anything).
+bool ReadAttribute(const std::string &path, std::string *value, Problems *problems) {
+    std::string text, cause;
+    int result = ReadBoundedFile(path.c_str(), kBoundedFileSmallLimit, &text, &cause);
+    if (result != BOUNDED_FILE_OK) {
+        if (result == BOUNDED_FILE_UNUSABLE && problems != nullptr) {
+            problems->push_back(cause + "; taken as missing");
+        }
         return false;
     }
-    char buffer[kMaxAttributeBytes];
-    size_t n = std::fread(buffer, 1, sizeof buffer, file);
-    std::fclose(file);
-    std::string text(buffer, n);
     // Attributes end in a line feed; USB strings from cheap adapters
     // sometimes carry trailing blanks or a NUL as well.
     while (!text.empty() &&
@@ -55,19 +58,16 @@ bool ReadAttribute(const std::string &path, std::string *value) {
     return true;
 }
 
-std::string Attribute(const std::string &dir, const char *name) {
+std::string Attribute(const std::string &dir, const char *name, Problems *problems) {
     std::string value;
-    ReadAttribute(dir + "/" + name, &value);
+    ReadAttribute(dir + "/" + name, &value, problems);
     return value;
 }
 
+// Looks without opening: opening a FIFO planted in a fixture tree would block.
 bool FileExists(const std::string &path) {
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fclose(file);
-    return true;
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
 }
 
 // realpath() of 'path', accepted only when it stays inside 'root' (already
@@ -124,10 +124,10 @@ int ParseHex(const std::string &text) {
     return static_cast<int>(value);
 }
 
-std::set<std::string> ConsoleNames(const std::string &classDir) {
+std::set<std::string> ConsoleNames(const std::string &classDir, Problems *problems) {
     std::set<std::string> names;
     std::string active;
-    if (ReadAttribute(classDir + "/console/active", &active)) {
+    if (ReadAttribute(classDir + "/console/active", &active, problems)) {
         std::istringstream words(active);
         std::string word;
         while (words >> word) {
@@ -138,9 +138,9 @@ std::set<std::string> ConsoleNames(const std::string &classDir) {
 }
 
 bool SerialLineHasUart(const std::string &ttyDir, const std::string &deviceDir,
-                       const std::string &root) {
+                       const std::string &root, Problems *problems) {
     std::string type;
-    if (ReadAttribute(ttyDir + "/type", &type)) {
+    if (ReadAttribute(ttyDir + "/type", &type, problems)) {
         return std::atoi(type.c_str()) != 0;
     }
     if (deviceDir.find("/serial8250") != std::string::npos) {
@@ -155,7 +155,8 @@ bool SerialLineHasUart(const std::string &ttyDir, const std::string &deviceDir,
 
 // Fills the USB fields of 'port' from the device above 'deviceDir'.
 // Returns the stable key; empty when no USB device was found.
-std::string ReadUsbAdapter(const std::string &root, const std::string &deviceDir, PortInfo *port) {
+std::string ReadUsbAdapter(const std::string &root, const std::string &deviceDir, PortInfo *port,
+                           Problems *problems) {
     std::string dir = deviceDir;
     std::string interfaceDir;
     std::string devicesRoot = (root == "/" ? std::string() : root) + "/sys/devices";
@@ -165,13 +166,15 @@ std::string ReadUsbAdapter(const std::string &root, const std::string &deviceDir
             interfaceDir = dir;
         }
         if (FileExists(dir + "/idVendor")) {
-            port->vendorId = ParseHex(Attribute(dir, "idVendor"));
-            port->productId = ParseHex(Attribute(dir, "idProduct"));
-            port->manufacturer = Attribute(dir, "manufacturer");
-            port->product = Attribute(dir, "product");
-            port->serialNumber = Attribute(dir, "serial");
+            port->vendorId = ParseHex(Attribute(dir, "idVendor", problems));
+            port->productId = ParseHex(Attribute(dir, "idProduct", problems));
+            port->manufacturer = Attribute(dir, "manufacturer", problems);
+            port->product = Attribute(dir, "product", problems);
+            port->serialNumber = Attribute(dir, "serial", problems);
             int interfaceNumber =
-                interfaceDir.empty() ? 0 : ParseHex(Attribute(interfaceDir, "bInterfaceNumber"));
+                interfaceDir.empty()
+                    ? 0
+                    : ParseHex(Attribute(interfaceDir, "bInterfaceNumber", problems));
             std::string busPath = Basename(dir);
             port->usbLocation = interfaceDir.empty() ? busPath : Basename(interfaceDir);
             return UsbStableKey(port->vendorId, port->productId, port->serialNumber, busPath,
@@ -184,7 +187,7 @@ std::string ReadUsbAdapter(const std::string &root, const std::string &deviceDir
 
 } // namespace
 
-std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot) {
+std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot, Problems *problems) {
     std::vector<PortInfo> ports;
     std::vector<std::string> keys;
     std::string root;
@@ -192,7 +195,7 @@ std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot) {
         return ports;
     }
     std::string classDir = (root == "/" ? std::string() : root) + "/sys/class/tty";
-    std::set<std::string> console = ConsoleNames(classDir);
+    std::set<std::string> console = ConsoleNames(classDir, problems);
 
     DIR *listing = opendir(classDir.c_str());
     if (listing == nullptr) {
@@ -220,7 +223,7 @@ std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot) {
         port.ttyName = name;
         port.devicePath = "/dev/" + name;
         if (usb) {
-            std::string key = ReadUsbAdapter(root, deviceDir, &port);
+            std::string key = ReadUsbAdapter(root, deviceDir, &port, problems);
             if (key.empty()) {
                 continue;
             }
@@ -229,7 +232,7 @@ std::vector<PortInfo> EnumerateSysfsPorts(const std::string &sysfsRoot) {
             keys.push_back(key);
         } else {
             port.comNumber = SerialLineComNumber(serialLine);
-            if (port.comNumber == 0 || !SerialLineHasUart(ttyDir, deviceDir, root)) {
+            if (port.comNumber == 0 || !SerialLineHasUart(ttyDir, deviceDir, root, problems)) {
                 continue;
             }
             port.type = PORT_TYPE_COM;

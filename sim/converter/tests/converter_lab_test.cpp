@@ -88,3 +88,25 @@ TEST(ConverterLab, SearchFindsLabConvertersAndTheSensorBehindOne) {
     EXPECT_NE(std::strlen(KORALINK_get_LAN_error()), 0u)
         << "the dialog would have nothing to show the user";
 }
+
+TEST(ConverterLab, TwoLabsAtOnceEachSeeOnlyTheirOwnConverters) {
+    // The demo in one terminal and the scan (or the tests) in another: one
+    // lab file twice. Each lab takes a free discovery port of its own.
+    const std::string text = "[lab]\nLanTargets=127.255.255.255\nKORALINK_LAN_WINDOW_MS=300\n"
+                             "[converter c]\nKind=Converter\nHost=127.0.0.133\nSensor=no\n";
+    std::string error;
+    auto first = corvinsim::Lab::Start(text, "", &error);
+    ASSERT_TRUE(first) << error;
+    auto second = corvinsim::Lab::Start(text + "Mac=00:08:DC:00:01:33\n", "", &error);
+    ASSERT_TRUE(second) << "a second lab could not start beside the first: " << error;
+    EXPECT_NE(first->DiscoveryPort(), second->DiscoveryPort());
+    for (const corvinsim::Lab *lab : {first.get(), second.get()}) {
+        lab->ApplyEnvironment();
+        ListType list = ListCreate(sizeof(ConnectionRecord));
+        ASSERT_EQ(KORALINK_search_local_LAN(&list), 1) << KORALINK_get_LAN_error();
+        ConnectionRecord r;
+        ListGetItem(list, &r, 1);
+        ListDispose(list);
+        EXPECT_EQ(r.mac[4], lab == first.get() ? 0x00 : 0x01) << "the other lab's converter";
+    }
+}

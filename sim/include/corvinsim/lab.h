@@ -5,7 +5,14 @@
 // Lab file: one section per device, its kind chosen by the Kind= key.
 //
 //   [lab]                       optional; settings of the lab itself
-//   LanTargets=127.255.255.255  value of KORALINK_LAN_TARGETS for the child
+//   LanTargets=127.255.255.255  value of KORALINK_LAN_TARGETS for the child:
+//                               loopback addresses only, host[:port] comma-
+//                               separated. An entry without a port gets the
+//                               lab's discovery port: its first explicit port,
+//                               else a UDP port free when the lab starts, so
+//                               that labs running at the same time (the demo
+//                               and the tests) never hear each other's
+//                               converters. The lab's converters serve that port.
 //   KORALINK_...=value          any KORALINK_ variable, passed to the child
 //
 //   [sensor usb1]
@@ -13,7 +20,8 @@
 //   Com=34                      COM number in the port map (USB, COM)
 //   Name=FT232R USB UART (COM34)   port-map name (optional)
 //   TypeText=USB serial adapter    port-map type text (optional)
-//   Serial=12345  Version=...  Baud=19200
+//   Serial=12345  Version=...  Baud=19200   (Serial 0..2147483647: the
+//                               record carries it as a signed 32-bit number)
 //   Fault=none|silent|noise|slow|vanish|no-version|serial-zero|empty-version|long-version|bad-crc
 //   Delay=400                   answer delay in ms for Fault=slow
 //   WrongRate=silent|noise      what the sensor sends when spoken to at another rate
@@ -76,6 +84,8 @@ class LabBuilder {
     virtual void SetEnv(const std::string &name, const std::string &value) = 0;
     // A loopback endpoint a device listens on (for tests and the log).
     virtual void AddEndpoint(const std::string &device, const std::string &host, int port) = 0;
+    // The UDP port the lab's converter discovery goes to (see [lab] LanTargets).
+    virtual int DiscoveryPort() const = 0;
 };
 
 using DeviceFactory = std::unique_ptr<Device> (*)(const SectionView &section, LabBuilder &lab,
@@ -112,6 +122,8 @@ class Lab {
     const std::map<std::string, std::pair<std::string, int>> &Endpoints() const {
         return endpoints_;
     }
+    // The lab's converter discovery port.
+    int DiscoveryPort() const { return discoveryPort_; }
 
   private:
     Lab() = default;
@@ -124,6 +136,7 @@ class Lab {
     std::string portMapPath_;
     bool wrotePortMap_ = false;
     std::string tempDir_;
+    int discoveryPort_ = 0;
 };
 
 // ---- sensor behaviour, shared by every device that plays a sensor ----
