@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include "datafiles.h"
-#include "localize.h"
 #include "debug_log.h"
+#include "localize.h"
 #include "messages.h"
 #include "program.h"
 #include "settings_file.h"
