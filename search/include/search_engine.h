@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "koralink.h"
 #include "olist.h"
@@ -74,8 +75,11 @@ struct LinkApi {
     int (*get_ansframe_header)(LinkContext *ctx, int *command, int *parameter, int *status);
     int (*get_ansframe_data)(LinkContext *ctx, void *buffer, int bufferSize, int *length);
     int (*close)(LinkContext *ctx);
-    // Cause of the last failed converter search; may be null.
+    // Cause of the last failed converter search, or a note on a search
+    // that succeeded (replies dropped over the limit); may be null.
     const char *(*get_LAN_error)();
+    // KORALINK_* variables the library could not use, one per line; may be null.
+    const char *(*get_config_warnings)();
 };
 const LinkApi &KoralinkApi(); // the real library
 
@@ -97,6 +101,9 @@ struct SearchRequest {
     SearchProgress *progress = nullptr;
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
+    // Receives the library's text for every line that did not open (e.g.
+    // "COM34: permission denied (...)"); may be null.
+    std::vector<std::string> *openErrors = nullptr;
 };
 
 // A complete search: lists the candidates, probes them unless told not to,

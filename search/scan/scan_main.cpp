@@ -3,6 +3,9 @@
 // prints what the program's tree would show.
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "scan_report.h"
 #include "search_engine.h"
@@ -29,6 +32,33 @@ class StderrLog : public SearchLog {
   public:
     void Write(const char *text) override { std::fputs(text, stderr); }
 };
+
+// The commonest first-day problem on Linux: serial ports the user may not
+// open. One hint at the end, however many ports (and rates) were refused.
+void PermissionHint(const std::vector<std::string> &openErrors) {
+    std::set<std::string> ports;
+    std::string group;
+    for (const std::string &error : openErrors) {
+        size_t at = error.find(": permission denied");
+        if (at == std::string::npos)
+            continue;
+        ports.insert(error.substr(0, at));
+        size_t named = error.find("in group ", at);
+        if (group.empty() && named != std::string::npos)
+            group = error.substr(named + 9, error.find(')', named) - named - 9);
+    }
+    if (ports.empty())
+        return;
+    std::string list;
+    for (const std::string &port : ports)
+        list += (list.empty() ? "" : ", ") + port;
+    std::fprintf(stderr, "corvintracer-scan: permission denied on %s.\n", list.c_str());
+    if (!group.empty())
+        std::fprintf(stderr,
+                     "Hint: add the user to group %s (sudo usermod -aG %s \"$USER\"), then "
+                     "log in again.\n",
+                     group.c_str(), group.c_str());
+}
 
 } // namespace
 
@@ -63,6 +93,8 @@ int main(int argc, char **argv) {
     SearchRequest request;
     request.probe = !skipBaud;
     request.log = log ? &stderrLog : nullptr;
+    std::vector<std::string> openErrors;
+    request.openErrors = &openErrors;
     if (RunSearch(request, entries) != 0) {
         std::fputs("corvintracer-scan: out of memory\n", stderr);
         ListDispose(entries);
@@ -74,5 +106,6 @@ int main(int argc, char **argv) {
     std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
     ListDispose(entries);
+    PermissionHint(openErrors);
     return 0;
 }

@@ -137,7 +137,8 @@ class Identification {
   public:
     Identification(const SearchRequest &request, ListType entries, WorkStorage &work)
         : api_(request.api ? *request.api : KoralinkApi()), log_(request.log),
-          progress_(request.progress), waiter_(request.waiter), entries_(entries), work_(work) {}
+          progress_(request.progress), waiter_(request.waiter), openErrors_(request.openErrors),
+          entries_(entries), work_(work) {}
 
     void round(const Pass &pass, int m);
 
@@ -163,6 +164,7 @@ class Identification {
     Log log_;
     Progress progress_;
     ExchangeWaiter waiter_;
+    std::vector<std::string> *openErrors_;
     ListType entries_;
     WorkStorage &work_;
 };
@@ -213,6 +215,12 @@ void Identification::openPass(const Pass &pass, int m) {
                                        &work_.handles[i - 1]);
         } else {
             log_("Opening connection %d: %s failed.\n", i, names.where.c_str());
+            std::string cause(ctx->lastError, strnlen(ctx->lastError, sizeof ctx->lastError));
+            if (!cause.empty()) {
+                log_("Cause: %s\n", cause.c_str());
+                if (openErrors_)
+                    openErrors_->push_back(cause);
+            }
             work_.blacklisted[i - 1] = 1;
         }
     }
@@ -391,6 +399,12 @@ void ListConnections(const SearchRequest &request, ListType *records) {
     if (log.on()) {
         log.clear();
         log("Starting log.\n");
+        // Settings the library set aside, so that a search that looks wrong
+        // shows why (they went to standard error once, which a GUI user
+        // does not see).
+        const char *warnings = api.get_config_warnings ? api.get_config_warnings() : nullptr;
+        if (warnings && *warnings)
+            log("%s%s", warnings, warnings[std::strlen(warnings) - 1] == '\n' ? "" : "\n");
     }
     progress->ListingStarted(request.texts.lan.c_str());
 
@@ -405,10 +419,11 @@ void ListConnections(const SearchRequest &request, ListType *records) {
         log("LAN access error.\n");
     else
         log("Searching LAN.\n");
-    // The library knows why; the lines above are all the log could say.
-    const char *cause = result < 0 && api.get_LAN_error ? api.get_LAN_error() : nullptr;
+    // The library knows why; the lines above are all the log could say. A
+    // search that worked may still carry a note (replies over the limit).
+    const char *cause = api.get_LAN_error ? api.get_LAN_error() : nullptr;
     if (cause && *cause)
-        log("Cause: %s\n", cause);
+        log("%s: %s\n", result < 0 ? "Cause" : "Note", cause);
 
     progress->Advance(request.texts.usb.c_str());
     if (api.search_local_USB(records) < 0)
@@ -452,6 +467,7 @@ const LinkApi &KoralinkApi() {
         KORALINK_get_ansframe_data,
         KORALINK_close,
         KORALINK_get_LAN_error,
+        KORALINK_get_config_warnings,
     };
     return api;
 }

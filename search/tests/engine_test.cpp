@@ -294,7 +294,8 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
         {-9, -1, -1, "LAN access error.\nUSB access error.\nCOM access error.\n"},
         {-4, 0, 0, "Error on UDP broadcast transmission.\nCause: 127.0.0.9: sendto: refused\n",
          "127.0.0.9: sendto: refused"},
-        {0, 0, 0, "Searching LAN.\nSearching USB.\nSearching COM.\n", "stale cause"},
+        {0, 0, 0, "Searching LAN.\nNote: 300 replies, 256 modules kept\nSearching USB.\n",
+         "300 replies, 256 modules kept"},
     };
     for (const Case &c : cases) {
         InstallFakeLink();
@@ -311,6 +312,14 @@ TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
             << g_log;
         EXPECT_EQ(CallsStartingWith("init_rs232 COM1").size(), 5u);
     }
+}
+
+TEST_F(SearchEngine, SettingsTheLibrarySetAsideOpenTheLog) {
+    Lab().configWarnings = "koralink: KORALINK_LAN_WINDOW_MS=abc is not a number of "
+                           "milliseconds; using 300";
+    Search();
+    EXPECT_EQ(g_log.rfind("Starting log.\n" + Lab().configWarnings + "\nSearching LAN.\n", 0), 0u)
+        << g_log;
 }
 
 TEST_F(SearchEngine, UnknownRecordTypesAreCarriedButNeitherProbedNorShown) {

@@ -196,8 +196,13 @@ const char *LanError() {
     return g_lab.lanError.c_str();
 }
 
-const LinkApi kFakeApi = {SearchLan,      SearchUsb,  SearchCom, InitTcp, InitRs232, Exchange,
-                          ThreadExchange, WaitFinish, Header,    Data,    Close,     LanError};
+const char *ConfigWarnings() {
+    return g_lab.configWarnings.c_str();
+}
+
+const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,     InitTcp, InitRs232,
+                          Exchange,  ThreadExchange, WaitFinish,    Header,  Data,
+                          Close,     LanError,       ConfigWarnings};
 
 } // namespace
 

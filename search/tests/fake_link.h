@@ -33,7 +33,8 @@ struct FakeConverter {
 struct FakeLab {
     std::vector<ConnectionRecord> lan, usb, com;
     int lanResult = 0, usbResult = 0, comResult = 0;
-    std::string lanError; // the library's cause of a failed converter search
+    std::string lanError;       // the library's cause of a failed converter search
+    std::string configWarnings; // variables the library set aside
     std::vector<FakePort> ports;
     std::vector<FakeConverter> converters;
     std::vector<std::string> calls;
