@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the normal build, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, then the extra stages
-# in scripts/ci.d (fuzzing, cross builds), each of which skips itself when
-# its tools are missing.
+# in scripts/ci.d (fuzzing, cross builds, install and package checks), each
+# of which skips itself when its tools are missing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"

@@ -48,7 +48,8 @@ int SaveSettingsStore(IniStore store, const char *path);
 int ProgramDirectory(char *buffer, size_t size);
 // Where the program keeps its own files (the default settings file, the
 // fallback history file "comm_settings"): the program's directory when it is
-// writable, else $XDG_CONFIG_HOME/Corvintracer (default
+// writable and not an installed bin/ folder (one with share/corvintracer
+// beside it), else $XDG_CONFIG_HOME/Corvintracer (default
 // ~/.config/Corvintracer), created when needed. 0, or -1 when neither can
 // be had.
 int ProgramDataDirectory(char *buffer, size_t size);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "datafiles.h"
 #include "debug_log.h"
 #include "localize.h"
 #include "messages.h"
@@ -128,9 +129,11 @@ int ProgramDirectory(char *buffer, size_t size) {
 
 int ProgramDataDirectory(char *buffer, size_t size) {
     char programDir[4096];
-    if (ProgramDirectory(programDir, sizeof programDir) == 0 && IsWritableDirectory(programDir))
+    // An installed program cannot write next to itself; and when it can (run
+    // by root), its settings still do not belong in /usr/bin.
+    if (ProgramDirectory(programDir, sizeof programDir) == 0 && IsWritableDirectory(programDir) &&
+        !IsInstalledProgramDirectory(programDir))
         return CopyOut(programDir, buffer, size);
-    // An installed program cannot write next to itself.
     std::string config = UserConfigDirectory();
     if (config.empty())
         return -1;
@@ -187,10 +190,16 @@ void ParseCommandLine(int argc, char **argv, char *settingsPath) {
                 CopyText(settingsPath, kSettingsPathSize, value);
             break;
         case 'L':
-        case 'l':
-            if (IsRegularFile(value) && FileNameEndsWith(value, ".LWD"))
-                LocalizeMainPanels(value);
+        case 'l': {
+            // -Lgerman.lwd names a shipped language file from anywhere.
+            char programDir[4096];
+            std::string file = FindDataFile(
+                value, "lang",
+                ProgramDirectory(programDir, sizeof programDir) == 0 ? programDir : "");
+            if (IsRegularFile(file.c_str()) && FileNameEndsWith(file.c_str(), ".LWD"))
+                LocalizeMainPanels(file.c_str());
             break;
+        }
         default:
             break;
         }

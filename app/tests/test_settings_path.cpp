@@ -194,3 +194,59 @@ TEST_F(CommandLine, WritableProgramDirectoryHoldsTheFallbackHistoryFile) {
     ASSERT_EQ(FallbackHistoryPath(history, sizeof history), 0);
     EXPECT_EQ(std::string(history), dir / "comm_settings");
 }
+
+// An installed tree: <prefix>/bin holds the program, the shipped data lies
+// in <prefix>/share/corvintracer. Even a bin/ it may write to (run by root)
+// gets no settings file.
+class InstalledProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ParseVersion(kProgramVersionText, &ProgramVersion);
+        for (const char *sub :
+             {"/prefix", "/prefix/bin", "/prefix/share", "/prefix/share/corvintracer",
+              "/prefix/share/corvintracer/lang", "/xdg"})
+            mkdir((dir.path() + sub).c_str(), 0755);
+        bin = dir / "prefix/bin";
+        shipped = dir / "prefix/share/corvintracer/lang/german.lwd";
+        WriteFile(shipped, "x");
+        SetProgramDirectoryOverride(bin.c_str());
+        const char *old = std::getenv("XDG_CONFIG_HOME");
+        hadXdg = old != nullptr;
+        savedXdg = hadXdg ? old : "";
+        setenv("XDG_CONFIG_HOME", (dir / "xdg").c_str(), 1);
+    }
+    void TearDown() override {
+        SetProgramDirectoryOverride(nullptr);
+        if (hadXdg)
+            setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+
+    TempDir dir;
+    std::string bin, shipped, savedXdg;
+    bool hadXdg = false;
+};
+
+TEST_F(InstalledProgram, KeepsItsFilesInTheUserConfigDirectoryEvenWhenBinIsWritable) {
+    char path[kSettingsPathSize] = "";
+    Args a{bin + "/corvintracer"};
+    ParseCommandLine(a.argc(), a.argv(), path);
+    ResolveSettingsPath(path);
+    EXPECT_EQ(std::string(path), dir / "xdg/Corvintracer/CorvintracerV1_0.ini");
+    char history[kSettingsPathSize];
+    ASSERT_EQ(FallbackHistoryPath(history, sizeof history), 0);
+    EXPECT_EQ(std::string(history), dir / "xdg/Corvintracer/comm_settings");
+}
+
+TEST_F(InstalledProgram, LanguageFileNamedAloneIsTakenFromTheShippedOnes) {
+    WriteFile(dir / "own.lwd", "x");
+    size_t before = RecordedLanguageFiles().size();
+    char path[kSettingsPathSize] = "";
+    Args a{bin + "/corvintracer", "-Lgerman.lwd", "-Lmissing.lwd", "-L" + (dir / "own.lwd")};
+    ParseCommandLine(a.argc(), a.argv(), path);
+    auto files = RecordedLanguageFiles();
+    ASSERT_EQ(files.size(), before + 2) << "a name found nowhere is still ignored";
+    EXPECT_EQ(files[before], shipped);
+    EXPECT_EQ(files[before + 1], dir / "own.lwd") << "a path that exists is taken as given";
+}

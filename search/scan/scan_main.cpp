@@ -13,18 +13,20 @@
 
 namespace {
 
-const char kUsage[] = "Usage: corvintracer-scan [--json] [--skip-baud] [--log] [--help]\n"
-                      "\n"
-                      "Searches converters on the network, USB serial adapters and serial ports,\n"
-                      "probes each for a sensor and prints the connection tree.\n"
-                      "\n"
-                      "  --json       print the tree as JSON instead of indented text\n"
-                      "  --skip-baud  list connections only; probe nothing (as the menu's\n"
-                      "               \"Skip baudrate searching\")\n"
-                      "  --log        write the search's debug log to standard error\n"
-                      "  --help       show this text\n"
-                      "\n"
-                      "Exit status: 0 when the search ran, whatever it found; 2 for bad options.\n";
+const char kUsageLine[] = "usage: corvintracer-scan [--json] [--skip-baud] [--log]\n";
+
+const char kHelp[] = "\n"
+                     "Searches converters on the network, USB serial adapters and serial ports,\n"
+                     "probes each for a sensor and prints the connection tree.\n"
+                     "\n"
+                     "  --json       print the tree as JSON instead of indented text\n"
+                     "  --skip-baud  list connections only; probe nothing (as the menu's\n"
+                     "               \"Skip baudrate searching\")\n"
+                     "  --log        write the search's debug log to standard error\n"
+                     "  --help       show this text\n"
+                     "  --version    show the version\n"
+                     "\n"
+                     "Exit status: 0 when the search ran, whatever it found; 2 for bad options.\n";
 
 class StderrLog : public SearchLog {
   public:
@@ -71,13 +73,13 @@ int main(int argc, char **argv) {
         } else if (std::strcmp(arg, "--log") == 0) {
             log = true;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::printf("%s%s", kUsageLine, kHelp);
+            return 0;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::printf("corvintracer-scan %s\n", CORVIN_VERSION);
             return 0;
         } else {
-            std::fprintf(stderr,
-                         "corvintracer-scan: unknown option '%s'\n"
-                         "Try 'corvintracer-scan --help'.\n",
-                         arg);
+            std::fprintf(stderr, "corvintracer-scan: unknown option '%s'\n%s", arg, kUsageLine);
             return 2;
         }
     }

@@ -1,4 +1,5 @@
 // corvin-sim --lab FILE [--portmap-out PATH] -- COMMAND ARGS...
+// corvin-sim --help | --version
 //
 // Builds the lab, runs the command inside it and tears everything down
 // again, whatever way the command ends. Exit code: the command's, or 128 +
@@ -16,6 +17,7 @@
 
 #include "boundedfile.h"
 #include "corvinsim/lab.h"
+#include "datafiles.h"
 
 namespace {
 
@@ -37,9 +39,26 @@ std::vector<pid_t> Children() {
     return pids;
 }
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: corvin-sim --lab FILE [--portmap-out PATH] -- COMMAND [ARGS...]\n");
+const char kUsage[] = "usage: corvin-sim --lab FILE [--portmap-out PATH] -- COMMAND [ARGS...]\n";
+
+const char kHelp[] =
+    "\n"
+    "Builds a lab of simulated sensors (pseudo-terminals, loopback TCP) and\n"
+    "converter modules (loopback UDP/TCP), runs COMMAND inside it with the port\n"
+    "map and the loopback discovery targets set, and takes the lab down again\n"
+    "when COMMAND ends.\n"
+    "\n"
+    "  --lab FILE          the lab file; a name that is not found as given is\n"
+    "                      taken from the installed labs (e.g. default.lab)\n"
+    "  --portmap-out PATH  write the port map to PATH instead of a temporary file\n"
+    "  --help              show this text\n"
+    "  --version           show the version\n"
+    "\n"
+    "Exit status: COMMAND's; 128 + the signal number when a signal ended it;\n"
+    "127 when COMMAND cannot be run; 2 for bad options or a lab that cannot be built.\n";
+
+int Usage(const char *problem, const std::string &what = "") {
+    std::fprintf(stderr, "corvin-sim: %s%s\n%s", problem, what.c_str(), kUsage);
     return 2;
 }
 
@@ -50,18 +69,28 @@ int main(int argc, char **argv) {
     int i = 1;
     for (; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--lab" && i + 1 < argc)
-            labPath = argv[++i];
+        if (arg == "--help") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("corvin-sim %s\n", CORVIN_VERSION);
+            return 0;
+        } else if (arg == "--lab" && i + 1 < argc)
+            labPath = FindDataFile(argv[++i], "labs", ExecutableDirectory());
         else if (arg == "--portmap-out" && i + 1 < argc)
             portMapOut = argv[++i];
         else if (arg == "--") {
             ++i;
             break;
-        } else
-            return Usage();
+        } else if (arg == "--lab" || arg == "--portmap-out")
+            return Usage("missing value after ", arg);
+        else
+            return Usage("unknown option ", "'" + arg + "'");
     }
-    if (labPath.empty() || i >= argc)
-        return Usage();
+    if (labPath.empty())
+        return Usage("no lab given");
+    if (i >= argc)
+        return Usage("no command given");
 
     std::string text, cause;
     if (ReadBoundedFile(labPath.c_str(), kBoundedFileLargeLimit, &text, &cause) !=

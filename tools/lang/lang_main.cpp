@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "connection_panels.h"
+#include "datafiles.h"
 #include "localize.h"
 #include "menu.h"
 #include "panel_ids.h"
@@ -49,7 +50,7 @@ bool WriteOut(const char *path, const std::string &text) {
     return std::fclose(f) == 0 && ok;
 }
 
-int Export(const std::vector<const char *> &languageFiles, const char *out) {
+int Export(const std::vector<std::string> &languageFiles, const char *out) {
     // Panels are built but never shown.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static char name[] = "corvintracer-lang";
@@ -66,13 +67,13 @@ int Export(const std::vector<const char *> &languageFiles, const char *out) {
         return 1;
     }
     int status = 0;
-    for (const char *file : languageFiles)
+    for (const std::string &file : languageFiles)
         for (int panel : {search, con}) {
-            int r = LocalizePanel(panel, file);
+            int r = LocalizePanel(panel, file.c_str());
             if (r != 0) {
                 std::string panelName;
                 tk::GetPanelAttribute(panel, tk::ATTR_CONSTANT_NAME, &panelName);
-                std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file,
+                std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file.c_str(),
                              panelName.c_str(), r, LangResultText(r));
                 status = 1;
             }
@@ -111,12 +112,13 @@ int main(int argc, char **argv) {
     }
     if (command != "export")
         return BadArguments(("unknown command " + command).c_str());
-    std::vector<const char *> languageFiles;
+    std::vector<std::string> languageFiles;
     const char *out = nullptr;
     for (int i = 2; i < argc; ++i) {
         const char *arg = argv[i];
         if (std::strncmp(arg, "-L", 2) == 0 && arg[2] != '\0') {
-            languageFiles.push_back(arg + 2);
+            // As the program does: a shipped file by its name alone.
+            languageFiles.push_back(FindDataFile(arg + 2, "lang", ExecutableDirectory()));
         } else if (arg[0] == '-' && arg[1] != '\0') {
             return BadArguments((std::string("unknown option ") + arg).c_str());
         } else if (out != nullptr) {
