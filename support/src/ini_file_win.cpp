@@ -1,6 +1,6 @@
-// The INI store's files on Windows: the bounded read, the atomic write with
-// its temporary files, and the copy of a file whose content the store could
-// not use. Same behaviour and cause texts as ini_file.cpp.
+// The INI store's files on Windows: the atomic write with its temporary
+// files, the identity of a file read, and new files for copies. Same
+// behaviour and cause texts as ini_file_posix.cpp.
 //
 // A writer opens its temporary file ini$$NNN.tmp without sharing and keeps
 // it open until the file has been renamed over the target, through the
@@ -13,7 +13,6 @@
 // refused with a sharing violation is tried again.
 #include "ini.h"
 
-#include "boundedfile.h"
 #include "ini_internal.h"
 #include "windows_text.h"
 
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+using corvin_ini::Failed;
 using corvin_ini::UnparsedRead;
 
 namespace {
@@ -31,24 +31,10 @@ namespace {
 constexpr int kTempNames = 1000;
 constexpr int kBusyRetries = 100;
 constexpr DWORD kBusyPauseMs = 1;
-constexpr int kBackupNames = 1000;
-
-IniWriteStep g_faultStep = INI_STEP_NONE;
-int g_faultErrno = 0;
-thread_local std::string g_lastError;
-
-int Failed(int code, std::string cause) {
-    g_lastError = std::move(cause);
-    return code;
-}
-
 // The injected fault of a step, as the Windows error it stands for; 0 when
 // none. Tests inject errno values.
 DWORD Fault(IniWriteStep step) {
-    if (g_faultStep != step)
-        return 0;
-    g_faultStep = INI_STEP_NONE;
-    switch (g_faultErrno) {
+    switch (corvin_ini::TakeFault(step)) {
     case 0:
         return 0;
     case EEXIST:
@@ -210,7 +196,7 @@ DWORD RenameOver(HANDLE h, const std::string &target) {
 
 // The target is never deleted first: if anything fails, the old file is
 // still there, whole.
-int WriteAtomically(const std::string &requested, const std::string &text) {
+int ReplaceThroughTemp(const std::string &requested, const std::string &text) {
     std::string target = requested;
     DWORD attributes = GetFileAttributesW(WidePath(target).c_str());
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -284,104 +270,45 @@ int WriteAtomically(const std::string &requested, const std::string &text) {
 
 // --- Content the store could not use ------------------------------------------
 
+} // namespace
+
+namespace corvin_ini {
+
+int WriteAtomically(const std::string &path, const std::string &text) {
+    return ReplaceThroughTemp(path, text);
+}
+
 // Windows has no inode number a store could keep (the file index needs an
 // open handle), so the file read is known by its path.
+void RememberFileRead(UnparsedRead *read, const char *) {
+    read->identified = false;
+}
+
 bool IsFileRead(const UnparsedRead &read, const std::string &path) {
     if (!read.pending || GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES)
         return false; // nothing there to lose
     return path == read.path;
 }
 
-int WriteCopy(UnparsedRead &read, std::string *note) {
-    for (int n = 0; n < kBackupNames; ++n) {
-        std::string name = read.path + ".bak" + (n ? "." + std::to_string(n) : "");
-        HANDLE h = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD err = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
-            continue;
-        if (!err)
-            err = WriteAll(h, read.bytes, false);
-        if (h != INVALID_HANDLE_VALUE) {
-            if (!err && !FlushFileBuffers(h))
-                err = GetLastError();
-            CloseHandle(h);
-            if (err)
-                DeleteFileW(WidePath(name).c_str());
-        }
-        if (err) {
-            *note = read.path + ": cannot keep a copy of its unreadable content as " + name + ": " +
-                    SystemErrorText(err);
-            return Failed(ResultOf(err), *note);
-        }
-        *note =
-            read.path + ": its content could not be read as INI text; a copy was kept as " + name;
-        read = UnparsedRead{};
-        return 1;
+int WriteNewFile(const std::string &name, const std::string &bytes, std::string *reason) {
+    HANDLE h = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD err = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
+        return NEW_FILE_EXISTS;
+    if (!err)
+        err = WriteAll(h, bytes, false);
+    if (h != INVALID_HANDLE_VALUE) {
+        if (!err && !FlushFileBuffers(h))
+            err = GetLastError();
+        CloseHandle(h);
+        if (err)
+            DeleteFileW(WidePath(name).c_str());
     }
-    *note = read.path + ": cannot keep a copy of its unreadable content: " + read.path +
-            ".bak to .bak." + std::to_string(kBackupNames - 1) + " all exist";
-    return Failed(INI_IO_ERROR, *note);
+    if (!err)
+        return NEW_FILE_WRITTEN;
+    *reason = SystemErrorText(err);
+    return ResultOf(err);
 }
 
-} // namespace
-
-void SetIniWriteFault(IniWriteStep step, int err) {
-    g_faultStep = step;
-    g_faultErrno = err;
-}
-
-const char *IniLastError() {
-    return g_lastError.c_str();
-}
-
-int ReadIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return Failed(INI_NULL_ARGUMENT, "no store or no file name");
-    std::string content, cause;
-    int r = ReadBoundedFile(path, kBoundedFileLargeLimit, &content, &cause);
-    if (r != BOUNDED_FILE_OK)
-        return Failed(r == BOUNDED_FILE_MISSING ? INI_CANNOT_OPEN : INI_READ_ERROR, cause);
-    try {
-        if (corvin_ini::ParseIniText(*store, content.data(), content.size())) {
-            UnparsedRead &read = store->unparsed;
-            read.identified = false;
-            read.path = path;
-            read.bytes = std::move(content);
-            read.pending = true;
-        }
-    } catch (const std::bad_alloc &) {
-        return Failed(INI_OUT_OF_MEMORY, std::string(path) + ": out of memory");
-    }
-    g_lastError.clear();
-    return INI_OK;
-}
-
-int WriteIniFile(IniStore store, const char *path) {
-    if (!store || !path)
-        return Failed(INI_NULL_ARGUMENT, "no store or no file name");
-    if (IsFileRead(store->unparsed, path))
-        return Failed(INI_UNPARSED_NOT_KEPT,
-                      std::string(path) + ": not replaced: it holds content that could not be "
-                                          "read as INI text, and no copy of it has been kept");
-    try {
-        int r = WriteAtomically(path, corvin_ini::FormatStore(*store));
-        if (r == INI_OK)
-            g_lastError.clear();
-        return r;
-    } catch (const std::bad_alloc &) {
-        return Failed(INI_OUT_OF_MEMORY, std::string(path) + ": out of memory");
-    }
-}
-
-int KeepUnparsedIniCopy(IniStore store, std::string *note) {
-    std::string text;
-    int r = 0;
-    if (!store)
-        r = Failed(INI_NULL_ARGUMENT, text = "no store");
-    else if (store->unparsed.pending)
-        r = WriteCopy(store->unparsed, &text);
-    if (note)
-        *note = text;
-    return r;
-}
+} // namespace corvin_ini

@@ -1,5 +1,6 @@
 // What the INI store's text handling (ini.cpp) and its file handling
-// (ini_file.cpp) share: the store's records, parsing and formatting.
+// (ini_file.cpp and its backends) share: the store's records, parsing and
+// formatting, and the file side's seam.
 #ifndef CORVIN_INI_INTERNAL_H
 #define CORVIN_INI_INTERNAL_H
 
@@ -56,6 +57,28 @@ bool ParseIniText(IniStoreRec &store, const char *data, size_t length);
 
 // The exact bytes of the file WriteIniFile writes.
 std::string FormatStore(const IniStoreRec &store);
+
+// ---- the file side (ini_file.cpp) and its one backend per system ----------
+// (ini_file_posix.cpp, ini_file_win.cpp)
+
+// Keeps cause for IniLastError and returns code.
+int Failed(int code, std::string cause);
+// The errno value a test injected for this step (once), 0 when none.
+int TakeFault(IniWriteStep step);
+
+// Backend: notes which file an unusable read came from (read->identified and
+// its identity, where the system has one).
+void RememberFileRead(UnparsedRead *read, const char *path);
+// Backend: path is the file whose unusable content is still unkept.
+bool IsFileRead(const UnparsedRead &read, const std::string &path);
+// Backend: replaces path with text through a temporary file, or leaves it
+// as it was. An INI result; a failure's cause through Failed.
+int WriteAtomically(const std::string &path, const std::string &text);
+// Backend: creates name, which must not exist yet (readable by its owner
+// only where that means anything), writes bytes and flushes them. A result
+// below, or an INI error result with *reason in plain words.
+enum { NEW_FILE_WRITTEN = 0, NEW_FILE_EXISTS = 1 };
+int WriteNewFile(const std::string &name, const std::string &bytes, std::string *reason);
 
 } // namespace corvin_ini
 
