@@ -1,5 +1,5 @@
-// The primary IPv4 address on POSIX systems.
-#include "own_address.h"
+// The system side of the own-address lookup on POSIX systems.
+#include "own_address_backend.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -8,24 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+namespace own_address {
 
-OwnAddressSource g_source = nullptr;
-
-std::string Dotted(const in_addr &address) {
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
-
-bool IsLoopback(const in_addr &address) {
-    return (ntohl(address.s_addr) >> 24) == 127;
-}
-
-// The source address the kernel picks for the default route. Connecting a
-// UDP socket only selects the route: no datagram is sent. The destination is
-// from the documentation range, so it never names a real peer.
-bool DefaultRouteSource(in_addr *out) {
+// Connecting a UDP socket only selects the route: no datagram is sent. The
+// destination is from the documentation range, so it never names a real
+// peer.
+bool DefaultRouteSource(uint32_t *address) {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
@@ -40,53 +28,21 @@ bool DefaultRouteSource(in_addr *out) {
               self.sin_addr.s_addr != htonl(INADDR_ANY);
     close(fd);
     if (ok)
-        *out = self.sin_addr;
+        *address = ntohl(self.sin_addr.s_addr);
     return ok;
 }
 
-// Without a default route: the first address of an interface that is up,
-// loopback only when there is nothing else.
-bool FirstInterfaceAddress(in_addr *out) {
+std::vector<uint32_t> UpInterfaceAddresses() {
+    std::vector<uint32_t> addresses;
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0)
-        return false;
-    bool found = false, loopback = false;
-    in_addr fallback{};
-    for (ifaddrs *i = list; i != nullptr && !found; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
-            continue;
-        in_addr a = reinterpret_cast<sockaddr_in *>(i->ifa_addr)->sin_addr;
-        if (!IsLoopback(a)) {
-            *out = a;
-            found = true;
-        } else if (!loopback) {
-            fallback = a;
-            loopback = true;
-        }
-    }
+        return addresses;
+    for (ifaddrs *i = list; i != nullptr; i = i->ifa_next)
+        if (i->ifa_addr && i->ifa_addr->sa_family == AF_INET && (i->ifa_flags & IFF_UP))
+            addresses.push_back(
+                ntohl(reinterpret_cast<sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr));
     freeifaddrs(list);
-    if (!found && loopback)
-        *out = fallback;
-    return found || loopback;
+    return addresses;
 }
 
-bool PlatformAddress(std::string *text) {
-    in_addr address{};
-    bool routed = DefaultRouteSource(&address) && !IsLoopback(address);
-    if (!routed && !FirstInterfaceAddress(&address))
-        return false;
-    *text = Dotted(address);
-    return true;
-}
-
-} // namespace
-
-bool PrimaryIpv4Address(std::string *text) {
-    if (!text)
-        return false;
-    return g_source ? g_source(text) : PlatformAddress(text);
-}
-
-void SetOwnAddressSource(OwnAddressSource source) {
-    g_source = source;
-}
+} // namespace own_address
