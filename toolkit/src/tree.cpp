@@ -1,5 +1,5 @@
 // Tree controls: items addressed by their index in display order across all
-// levels.
+// levels; the header's column labels and the cells past an item's label.
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -322,6 +322,66 @@ int GetTreeItemChildren(int panel, int control, int index, std::vector<int> *chi
             children->push_back(IndexOf(t, item->child(i)));
         return 0;
     });
+}
+
+// ---- columns and cells past an item's own label ---------------------------------
+
+int GetNumTreeColumns(int panel, int control, int *count) {
+    return WithTree(panel, control, [&](QTreeWidget *t) -> int {
+        if (!count)
+            return UIE_NULL_POINTER;
+        *count = t->columnCount();
+        return 0;
+    });
+}
+
+namespace {
+
+// Runs fn(tree) for an existing column; text is where the answer goes or
+// what is written (null: a caller's fault).
+template <class Text, class Fn>
+int WithColumn(int panel, int control, int column, Text *text, Fn &&fn) {
+    return WithTree(panel, control, [&](QTreeWidget *t) -> int {
+        if (!text)
+            return UIE_NULL_POINTER;
+        if (column < 0 || column >= t->columnCount())
+            return UIE_BAD_INDEX;
+        fn(t);
+        return 0;
+    });
+}
+
+template <class Text, class Fn>
+int WithCell(int panel, int control, int index, int column, Text *text, Fn &&fn) {
+    return WithTreeItem(panel, control, index, text,
+                        [&](QTreeWidget *t, QTreeWidgetItem *item) -> int {
+                            if (column < 0 || column >= t->columnCount())
+                                return UIE_BAD_INDEX;
+                            fn(item);
+                            return 0;
+                        });
+}
+
+} // namespace
+
+int GetTreeColumnLabel(int panel, int control, int column, std::string *label) {
+    return WithColumn(panel, control, column, label,
+                      [&](QTreeWidget *t) { *label = Utf8(t->headerItem()->text(column)); });
+}
+
+int SetTreeColumnLabel(int panel, int control, int column, const char *label) {
+    return WithColumn(panel, control, column, label,
+                      [&](QTreeWidget *t) { t->headerItem()->setText(column, QStr(label)); });
+}
+
+int GetTreeCellText(int panel, int control, int item, int column, std::string *text) {
+    return WithCell(panel, control, item, column, text,
+                    [&](QTreeWidgetItem *it) { *text = Utf8(it->text(column)); });
+}
+
+int SetTreeCellText(int panel, int control, int item, int column, const char *text) {
+    return WithCell(panel, control, item, column, text,
+                    [&](QTreeWidgetItem *it) { it->setText(column, QStr(text)); });
 }
 
 } // namespace tk
