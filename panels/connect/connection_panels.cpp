@@ -10,6 +10,7 @@
 #include "search_pnl.h"
 #include "sensor_link.h"
 #include "serial_dialog.h"
+#include "toolkit/ui.h"
 
 namespace {
 
@@ -19,6 +20,19 @@ ConnectionPanelsSetup g_setup;
 
 const ConnectionPanelsSetup &ConnectionPanels() {
     return g_setup;
+}
+
+bool TakeUiBusy() {
+    if (!g_setup.uiBusy || *g_setup.uiBusy == 1)
+        return false;
+    *g_setup.uiBusy = 1;
+    tk::SetWaitCursor(1);
+    return true;
+}
+
+void ReleaseUiBusy() {
+    *g_setup.uiBusy = 0;
+    tk::SetWaitCursor(0);
 }
 
 void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore store) {

@@ -28,6 +28,12 @@ void StopConnectionPanels(IniStore store);
 // The setup the running panels were started with.
 const ConnectionPanelsSetup &ConnectionPanels();
 
+// Marks a long operation (search, accept, test, converter access) as
+// running, with the wait cursor; false, and nothing changed, when one already
+// runs.
+bool TakeUiBusy();
+void ReleaseUiBusy();
+
 // Binds the panel workflows' callbacks by name (before the panels load).
 void RegisterPanelCallbacks();
 

@@ -87,20 +87,6 @@ void ShowRate(int32_t rate) {
                       index >= 0 ? index : kConverterDefaultBaudIndex, "");
 }
 
-bool TakeBusy() {
-    int *busy = ConnectionPanels().uiBusy;
-    if (!busy || *busy == 1)
-        return false;
-    *busy = 1;
-    tk::SetWaitCursor(1);
-    return true;
-}
-
-void ReleaseBusy() {
-    *ConnectionPanels().uiBusy = 0;
-    tk::SetWaitCursor(0);
-}
-
 // "Reading device ... OK", or "... FAIL" with the library's cause, which
 // also goes to the debug log.
 void ShowAccessOutcome(const char *what, int result) {
@@ -265,18 +251,18 @@ int CC_PICB_CALL_ETHCFG(int, int, int event, void *, int, int) {
 }
 
 int CC_PICT_READ_WIZNET_DEV(int, int, int event, void *, int, int) {
-    if (event != tk::EVENT_COMMIT || !TakeBusy())
+    if (event != tk::EVENT_COMMIT || !TakeUiBusy())
         return 0;
     ShowStatus("", 0);
     int result = KORALINK_access_LAN_device(&EditedConverter, 1);
     ShowAccessOutcome("Reading device", result);
     ShowConverterSettings(&EditedConverter);
-    ReleaseBusy();
+    ReleaseUiBusy();
     return 0;
 }
 
 int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *, int, int) {
-    if (event != tk::EVENT_COMMIT || !TakeBusy())
+    if (event != tk::EVENT_COMMIT || !TakeUiBusy())
         return 0;
     ShowStatus("", 0);
     ReadConverterPanel(&EditedConverter);
@@ -292,7 +278,7 @@ int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *, int, int) {
     EditedConverter = sent;
     ShowAccessOutcome("Writing device", result);
     ShowConverterSettings(&EditedConverter);
-    ReleaseBusy();
+    ReleaseUiBusy();
     MarkDevicesChanged();
     return 0;
 }

@@ -98,17 +98,14 @@ void OnConnectionSelected() {
 }
 
 void SearchAgain() {
-    const ConnectionPanelsSetup &setup = ConnectionPanels();
-    if (!setup.uiBusy || *setup.uiBusy == 1)
+    if (!TakeUiBusy())
         return;
-    *setup.uiBusy = 1;
-    tk::SetWaitCursor(1);
+    const ConnectionPanelsSetup &setup = ConnectionPanels();
     tk::ClearListCtrl(setup.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
     tk::HidePanel(setup.panels.con);
     tk::DisplayPanel(setup.panels.search);
     RunConnectionSearch(setup.skipBaudSearch ? *setup.skipBaudSearch : 0);
-    *setup.uiBusy = 0;
-    tk::SetWaitCursor(0);
+    ReleaseUiBusy();
 }
 
 int CC_SEARCH_PNL(int panel, int event, void *, int, int) {

@@ -31,14 +31,10 @@ int OpenLine(LinkContext *ctx, const ConnectionSettings &s, bool accepted) {
 
 // Runs action unless the program is busy, marked busy meanwhile.
 template <typename Action> void WhenIdle(Action action) {
-    int *busy = ConnectionPanels().uiBusy;
-    if (!busy || *busy == 1)
+    if (!TakeUiBusy())
         return;
-    *busy = 1;
-    tk::SetWaitCursor(1);
     action();
-    *busy = 0;
-    tk::SetWaitCursor(0);
+    ReleaseUiBusy();
 }
 
 } // namespace

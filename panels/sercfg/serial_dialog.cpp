@@ -29,20 +29,6 @@ int Dialog() {
     return ConnectionPanels().panels.sercfg;
 }
 
-bool TakeBusy() {
-    int *busy = ConnectionPanels().uiBusy;
-    if (!busy || *busy == 1)
-        return false;
-    *busy = 1;
-    tk::SetWaitCursor(1);
-    return true;
-}
-
-void ReleaseBusy() {
-    *ConnectionPanels().uiBusy = 0;
-    tk::SetWaitCursor(0);
-}
-
 // A zeroed scratch line, closed when it goes out of scope (closing a line
 // that never opened does nothing).
 struct ScratchLine {
@@ -139,7 +125,7 @@ int CC_PICB_CALL_SERIALCFG(int, int, int event, void *, int, int) {
         ShowMessagePopup(title, GetMessageText(16));
         return 0;
     }
-    if (!TakeBusy())
+    if (!TakeUiBusy())
         return 0;
     char text[512];
     SensorIdentity identity;
@@ -152,12 +138,12 @@ int CC_PICB_CALL_SERIALCFG(int, int, int event, void *, int, int) {
         tk::HidePanel(panels.con);
         tk::DisplayPanel(panels.sercfg);
     }
-    ReleaseBusy();
+    ReleaseUiBusy();
     return 0;
 }
 
 int CC_PICT_WRITE_SERIAL_DEV(int panel, int, int event, void *, int, int) {
-    if (event != tk::EVENT_COMMIT || !TakeBusy())
+    if (event != tk::EVENT_COMMIT || !TakeUiBusy())
         return 0;
     int code = 0;
     tk::GetCtrlVal(panel, SERCFG_PNL_RING_BAUDRATE, &code);
@@ -169,7 +155,7 @@ int CC_PICT_WRITE_SERIAL_DEV(int panel, int, int event, void *, int, int) {
     if (result == 0)
         tk::SetCtrlVal(ConnectionPanels().panels.con, CON_PNL_RING_BAUDRATE, code);
     ShowStatus(text, result != 0 ? -1 : 0);
-    ReleaseBusy();
+    ReleaseUiBusy();
     MarkDevicesChanged();
     return 0;
 }
