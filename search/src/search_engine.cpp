@@ -32,20 +32,10 @@ void Log::operator()(const char *format, ...) const {
         return;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    char small[512];
-    int n = std::vsnprintf(small, sizeof small, format, args);
+    std::string text = FormatTextV(format, args);
     va_end(args);
-    if (n >= static_cast<int>(sizeof small)) {
-        std::string text(static_cast<size_t>(n) + 1, '\0');
-        std::vsnprintf(text.data(), text.size(), format, again);
-        text.resize(static_cast<size_t>(n));
+    if (!text.empty())
         sink_->Write(text.c_str());
-    } else if (n > 0) {
-        sink_->Write(small);
-    }
-    va_end(again);
 }
 
 // Progress steps on the caller's observer, if any.

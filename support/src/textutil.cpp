@@ -1,5 +1,6 @@
 #include "textutil.h"
 
+#include <cstdio>
 #include <cstring>
 
 size_t Utf8SafePrefix(const char *text, size_t length, size_t maxBytes) {
@@ -33,4 +34,23 @@ size_t CopyTextN(char *dst, size_t dstSize, const char *src, size_t srcLength) {
 
 size_t CopyText(char *dst, size_t dstSize, const char *src) {
     return CopyTextN(dst, dstSize, src, src ? std::strlen(src) : 0);
+}
+
+std::string FormatTextV(const char *format, va_list args) {
+    if (!format)
+        return std::string();
+    va_list again;
+    va_copy(again, args);
+    char small[512];
+    int n = std::vsnprintf(small, sizeof small, format, args);
+    std::string text;
+    if (n >= static_cast<int>(sizeof small)) {
+        text.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<size_t>(n));
+    } else if (n > 0) {
+        text = small;
+    }
+    va_end(again);
+    return text;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -41,22 +42,10 @@ int DebugLogEnabled() {
 void DebugLog(const char *format, ...) {
     if (!g_enabled || format == nullptr)
         return;
-    char small[512];
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(small, sizeof small, format, args);
+    std::string text = FormatTextV(format, args);
     va_end(args);
-    std::string text;
-    if (n >= static_cast<int>(sizeof small)) {
-        text.resize(static_cast<size_t>(n) + 1);
-        std::vsnprintf(text.data(), text.size(), format, again);
-        text.resize(static_cast<size_t>(n));
-    } else if (n > 0) {
-        text = small;
-    }
-    va_end(again);
     if (!text.empty())
         Write(text.c_str());
 }
