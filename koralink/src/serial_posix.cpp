@@ -116,7 +116,8 @@ class SerialPort final : public Transport {
             unlink(ownLock_.c_str());
     }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         size_t done = 0;
         while (done < length) {
             ssize_t n = write(fd_, bytes + done, length - done);
@@ -127,40 +128,49 @@ class SerialPort final : public Transport {
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN) {
-                *cause = errno == EIO ? "port went away"
-                                      : std::string("write failed: ") + std::strerror(errno);
-                return false;
+                if (errno == EIO) {
+                    *cause = "port went away";
+                    return IoResult::Lost;
+                }
+                *cause = std::string("write failed: ") + std::strerror(errno);
+                return IoResult::Failed;
             }
             pollfd p{fd_, POLLOUT, 0};
             int r = poll(&p, 1, timeoutMs);
             if (r == 0) {
                 *cause = "could not send (output blocked)";
-                return false;
+                return IoResult::Timeout;
             }
             if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
                 *cause = "port went away";
-                return false;
+                return IoResult::Lost;
             }
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         pollfd p{fd_, POLLIN, 0};
         int r = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
-        if (r < 0)
-            return errno == EINTR ? 0 : -1;
-        if (r == 0)
-            return 0;
+        if (r < 0 && errno != EINTR) {
+            *cause = std::string("read failed: ") + std::strerror(errno);
+            return IoResult::Failed;
+        }
+        if (r <= 0)
+            return IoResult::Timeout;
         ssize_t n = read(fd_, buffer, capacity);
-        if (n > 0)
-            return static_cast<int>(n);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return IoResult::Ok;
+        }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return 0;
+            return IoResult::Timeout;
         // A vanished USB adapter or a closed pseudo-terminal reads as EIO or
         // end of file with POLLHUP set.
         *cause = "port went away";
-        return -1;
+        return IoResult::Lost;
     }
 
     void DiscardInput() override { tcflush(fd_, TCIFLUSH); }

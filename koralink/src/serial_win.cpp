@@ -50,13 +50,14 @@ class SerialPort final : public Transport {
     SerialPort(HANDLE handle, int baudCode) : handle_(handle), baudCode_(baudCode) {}
     ~SerialPort() override { CloseHandle(handle_); }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         COMMTIMEOUTS t = timeouts_;
         t.WriteTotalTimeoutMultiplier = 0;
         t.WriteTotalTimeoutConstant = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 1);
         if (!Apply(t)) {
             *cause = "port went away";
-            return false;
+            return IoResult::Lost;
         }
         size_t done = 0;
         while (done < length) {
@@ -64,19 +65,25 @@ class SerialPort final : public Transport {
             DWORD written = 0;
             if (!WriteFile(handle_, bytes + done, chunk, &written, nullptr)) {
                 DWORD e = GetLastError();
-                *cause = IsGoneError(e) ? "port went away" : "write failed: " + SystemErrorText(e);
-                return false;
+                if (IsGoneError(e)) {
+                    *cause = "port went away";
+                    return IoResult::Lost;
+                }
+                *cause = "write failed: " + SystemErrorText(e);
+                return IoResult::Failed;
             }
             if (written == 0) {
                 *cause = "could not send (output blocked)";
-                return false;
+                return IoResult::Timeout;
             }
             done += written;
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         COMMTIMEOUTS t = timeouts_;
         t.ReadIntervalTimeout = MAXDWORD;
         if (timeoutMs > 0) {
@@ -89,18 +96,23 @@ class SerialPort final : public Transport {
         }
         if (!Apply(t)) {
             *cause = "port went away";
-            return -1;
+            return IoResult::Lost;
         }
-        DWORD got = 0;
+        DWORD count = 0;
         DWORD want = capacity > 65536 ? 65536 : static_cast<DWORD>(capacity);
-        if (!ReadFile(handle_, buffer, want, &got, nullptr)) {
+        if (!ReadFile(handle_, buffer, want, &count, nullptr)) {
             DWORD e = GetLastError();
             DWORD errors = 0;
             ClearCommError(handle_, &errors, nullptr);
-            *cause = IsGoneError(e) ? "port went away" : "read failed: " + SystemErrorText(e);
-            return -1;
+            if (IsGoneError(e)) {
+                *cause = "port went away";
+                return IoResult::Lost;
+            }
+            *cause = "read failed: " + SystemErrorText(e);
+            return IoResult::Failed;
         }
-        return static_cast<int>(got);
+        *got = count;
+        return count > 0 ? IoResult::Ok : IoResult::Timeout;
     }
 
     void DiscardInput() override {
