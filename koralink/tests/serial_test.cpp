@@ -113,7 +113,7 @@ TEST_F(SerialLink, IdentifiesOnlyAtTheSensorsRate) {
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, KORALINK_BAUD_19200, 2), 1) << ctx.error();
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER)
         << "a sensor at 115200 must not be found at 19200";
-    EXPECT_EQ(ctx.error(), "COM11: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM11: no answer within 100 ms");
     EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, nullptr, nullptr, nullptr), KORALINK_ERR_NO_FRAME)
         << "a failed exchange left the previous answer readable as if it were new";
 }
@@ -146,7 +146,7 @@ TEST_F(SerialLink, ErrorTextsNameThePortAndTheCause) {
 
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 13, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER);
-    EXPECT_EQ(ctx.error(), "COM13: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM13: no answer within 100 ms");
 
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 22, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_CRC);
@@ -343,7 +343,7 @@ TEST_F(SerialLink, FaultySensors) {
     // noise
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 14, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
-    EXPECT_EQ(ctx.error(), "COM14: unreadable answer within 150 ms (noise; wrong baud rate?)");
+    EXPECT_EQ(ctx.error(), "COM14: unreadable answer within 100 ms (noise; wrong baud rate?)");
     // noise at a wrong rate only
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 21, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
@@ -358,7 +358,7 @@ TEST_F(SerialLink, FaultySensors) {
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 17, 4, 2), 1);
     EXPECT_EQ(KORALINK_read_sensor_info(&ctx), KORALINK_ERR_NO_ANSWER);
     EXPECT_EQ(ctx.c.sensorSerial, 17) << "the serial number of the LINE OK answer was lost";
-    EXPECT_EQ(ctx.error(), "COM17: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM17: no answer within 100 ms");
     // serial number 0
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 18, 4, 2), 1);
     ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0);

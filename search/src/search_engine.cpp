@@ -5,6 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "text_format.h"
@@ -38,6 +41,15 @@ void Log::operator()(const char *format, ...) const {
         sink_->Write(text.c_str());
 }
 
+std::string FormatText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
+    return text;
+}
+
 // Progress steps on the caller's observer, if any.
 class Progress {
   public:
@@ -50,6 +62,75 @@ class Progress {
 
   private:
     SearchProgress *observer_;
+};
+
+// A pass that runs beside another writes its log and progress here; the
+// search replays them in the order a search one step at a time would have
+// written them, so the log and the bar never show the overlap.
+class RecordedLog : public SearchLog {
+  public:
+    void Write(const char *text) override {
+        lines_.push_back([t = std::string(text)] { return t; });
+    }
+    // A line whose words are known only once the pass beside has ended.
+    void WriteLater(std::function<std::string()> line) { lines_.push_back(std::move(line)); }
+    void ReplayTo(SearchLog *sink) const {
+        if (sink)
+            for (const auto &line : lines_)
+                sink->Write(line().c_str());
+    }
+
+  private:
+    std::vector<std::function<std::string()>> lines_;
+};
+
+class RecordedProgress : public SearchProgress {
+  public:
+    void PassMilestones(int count) override {
+        steps_.push_back([count](SearchProgress &p) { p.PassMilestones(count); });
+    }
+    void Start(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.Start(t.c_str()); });
+    }
+    void Advance(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.Advance(t.c_str()); });
+    }
+    void End(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.End(t.c_str()); });
+    }
+    void ReplayTo(SearchProgress *sink) const {
+        if (sink)
+            for (const auto &step : steps_)
+                step(*sink);
+    }
+
+  private:
+    std::vector<std::function<void(SearchProgress &)>> steps_;
+};
+
+// Everything a pass run beside another leaves for the replay.
+struct PassRecord {
+    RecordedLog log;
+    RecordedProgress progress;
+    std::vector<std::string> openErrors;
+
+    // The request the pass runs with: the caller's, its output redirected
+    // here; waiter: how this pass waits (null: blocking, off the UI thread).
+    SearchRequest Redirect(const SearchRequest &request, ExchangeWaiter waiter) {
+        SearchRequest r = request;
+        r.log = request.log ? &log : nullptr;
+        r.progress = &progress;
+        r.openErrors = request.openErrors ? &openErrors : nullptr;
+        r.waiter = waiter;
+        return r;
+    }
+    void ReplayTo(const SearchRequest &request) const {
+        log.ReplayTo(request.log);
+        progress.ReplayTo(request.progress);
+        if (request.openErrors)
+            request.openErrors->insert(request.openErrors->end(), openErrors.begin(),
+                                       openErrors.end());
+    }
 };
 
 std::string Ipv4OfRecord(const ConnectionRecord &record) {
@@ -131,6 +212,12 @@ class Identification {
           entries_(entries), work_(work) {}
 
     void round(const Pass &pass, int m);
+    // A serial cycle running beside the network pass: the lines about the
+    // network connections are written at replay, from *finalEntries.
+    void DeferNetworkLines(RecordedLog *log, const ListType *finalEntries) {
+        otherPassLog_ = log;
+        otherPassEntries_ = finalEntries;
+    }
 
   private:
     bool applies(const Pass &pass, const ConnectionEntry &entry) const {
@@ -157,17 +244,35 @@ class Identification {
     std::vector<std::string> *openErrors_;
     ListType entries_;
     WorkStorage &work_;
+    RecordedLog *otherPassLog_ = nullptr;
+    const ListType *otherPassEntries_ = nullptr;
 };
 
-void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicable) const {
+std::string SkipText(int i, const ConnectionEntry &entry, bool applicable, bool blacklisted) {
     if (entry.identified)
-        log_("Connection %d is already identified: %s (%s).\n", i, entry.record.typeText,
-             entry.record.name);
-    else if (!applicable)
-        log_("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
-             entry.record.name);
-    else if (work_.blacklisted[i - 1])
-        log_("Connection %d was blacklisted because OPEN failed.\n", i);
+        return FormatText("Connection %d is already identified: %s (%s).\n", i,
+                          entry.record.typeText, entry.record.name);
+    if (!applicable)
+        return FormatText("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
+                          entry.record.name);
+    if (blacklisted)
+        return FormatText("Connection %d was blacklisted because OPEN failed.\n", i);
+    return "";
+}
+
+void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicable) const {
+    if (otherPassLog_ && entry.isNetwork && !applicable) {
+        // The network pass beside this one decides what this line says.
+        otherPassLog_->WriteLater([entries = otherPassEntries_, i] {
+            ConnectionEntry now;
+            return ListGetItem(*entries, &now, i) == 0 ? SkipText(i, now, false, false)
+                                                       : std::string();
+        });
+        return;
+    }
+    std::string text = SkipText(i, entry, applicable, work_.blacklisted[i - 1] != 0);
+    if (!text.empty())
+        log_("%s", text.c_str());
 }
 
 void Identification::round(const Pass &pass, int m) {
@@ -334,6 +439,90 @@ void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud
         entry->baudRate = baud;
 }
 
+namespace {
+
+Pass NetworkPass() {
+    return Pass{true, 0, 0, "Checking network devices ...", true};
+}
+
+Pass SerialPass(int code) {
+    int baud = KoralinkBaudRate(code);
+    return Pass{false, baud, code, std::to_string(baud) + " baud ...", false};
+}
+
+// A copy of the entries, for a pass that runs beside another on its own
+// list; null when storage cannot be had.
+ListType CopyOfEntries(ListType entries, int m) {
+    ListType copy = ListCreate(sizeof(ConnectionEntry));
+    ConnectionEntry entry;
+    for (int i = 1; copy && i <= m; ++i) {
+        if (ListGetItem(entries, &entry, i) != 0 || ListInsertItem(copy, &entry, LIST_END) != 0) {
+            ListDispose(copy);
+            copy = nullptr;
+        }
+    }
+    return copy;
+}
+
+// The network pass and the five serial cycles. The network pass's TCP probes
+// do not touch a serial port, so they run on a helper thread beside the first
+// serial cycle (on this thread, which may have to keep a window painted),
+// each on its own entries and contexts; the log and progress of both are
+// recorded and replayed network first.
+void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work, int m,
+              bool network, bool serial) {
+    Progress progress(request.progress);
+    Identification run(request, entries, work);
+    bool overlapped = false;
+    if (network && serial) {
+        ListType networkEntries = CopyOfEntries(entries, m);
+        WorkStorage networkWork;
+        if (networkEntries && networkWork.allocate(m)) {
+            PassRecord networkRecord, serialRecord;
+            SearchRequest networkRequest = networkRecord.Redirect(request, nullptr);
+            SearchRequest serialRequest = serialRecord.Redirect(request, request.waiter);
+            try {
+                std::thread helper([&] {
+                    Identification networkRun(networkRequest, networkEntries, networkWork);
+                    networkRun.round(NetworkPass(), m);
+                });
+                Identification firstCycle(serialRequest, entries, work);
+                if (request.log)
+                    firstCycle.DeferNetworkLines(&serialRecord.log, &entries);
+                firstCycle.round(SerialPass(kSerialCycleCodes[0]), m);
+                helper.join();
+                overlapped = true;
+            } catch (const std::system_error &) {
+                // No thread to be had: one pass after the other, below.
+            }
+            if (overlapped) {
+                ConnectionEntry entry;
+                for (int i = 1; i <= m; ++i)
+                    if (ListGetItem(networkEntries, &entry, i) == 0 && entry.isNetwork)
+                        ListReplaceItem(entries, &entry, i);
+                progress->PassMilestones(m);
+                networkRecord.ReplayTo(request);
+                progress->PassMilestones(m);
+                serialRecord.ReplayTo(request);
+            }
+        }
+        if (networkEntries)
+            ListDispose(networkEntries);
+    }
+    if (!overlapped && network) {
+        progress->PassMilestones(m);
+        run.round(NetworkPass(), m);
+    }
+    if (serial) {
+        if (!overlapped)
+            progress->PassMilestones(m);
+        for (size_t k = overlapped ? 1 : 0; k < std::size(kSerialCycleCodes); ++k)
+            run.round(SerialPass(kSerialCycleCodes[k]), m);
+    }
+}
+
+} // namespace
+
 int IdentifyRecords(const SearchRequest &request, ListType records, ListType entries) {
     const LinkApi &api = request.api ? *request.api : KoralinkApi();
     Log log(request.log);
@@ -360,18 +549,7 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
     if (appended && request.probe) {
         log(" * found %d serial connections.\n", serialCount);
         log(" * found %d network connections.\n", networkCount);
-        Identification run(request, entries, work);
-        if (networkCount > 0) {
-            progress->PassMilestones(m);
-            run.round(Pass{true, 0, 0, "Checking network devices ...", true}, m);
-        }
-        if (serialCount > 0) {
-            progress->PassMilestones(m);
-            for (int code : kSerialCycleCodes) {
-                int baud = KoralinkBaudRate(code);
-                run.round(Pass{false, baud, code, std::to_string(baud) + " baud ...", false}, m);
-            }
-        }
+        ProbeAll(request, entries, work, m, networkCount > 0, serialCount > 0);
     }
 
     log("\nCleaning up ... ");
@@ -398,31 +576,68 @@ void ListConnections(const SearchRequest &request, ListType *records) {
     }
     progress->ListingStarted(request.texts.lan.c_str());
 
-    int result = api.search_local_LAN(records);
-    if (result == -4)
+    // Converter discovery waits for replies for up to its whole window; the
+    // USB and COM ports are listed meanwhile, into a list of their own, and
+    // everything is logged and appended in the order of one step at a time.
+    int lanResult = 0, usbResult = 0, comResult = 0;
+    std::string lanCause;
+    auto discover = [&](ListType *into) {
+        lanResult = api.search_local_LAN(into);
+        const char *cause = api.get_LAN_error ? api.get_LAN_error() : nullptr;
+        lanCause = cause ? cause : "";
+    };
+    ListType ports = ListCreate(sizeof(ConnectionRecord));
+    bool overlapped = false;
+    if (ports) {
+        try {
+            std::thread discovery(discover, records);
+            usbResult = api.search_local_USB(&ports);
+            comResult = api.search_local_COM(&ports);
+            discovery.join();
+            overlapped = true;
+        } catch (const std::system_error &) {
+            // No thread to be had: one step after the other, below.
+        }
+    }
+    if (!overlapped)
+        discover(records);
+
+    if (lanResult == -4)
         log("Error on UDP broadcast transmission.\n");
-    else if (result == -3)
+    else if (lanResult == -3)
         log("Could not open UDP port.\n");
-    else if (result == -2)
+    else if (lanResult == -2)
         log("List handling error.\n");
-    else if (result < 0)
+    else if (lanResult < 0)
         log("LAN access error.\n");
     else
         log("Searching LAN.\n");
     // The library knows why; the lines above are all the log could say. A
     // search that worked may still carry a note (replies over the limit).
-    const char *cause = api.get_LAN_error ? api.get_LAN_error() : nullptr;
-    if (cause && *cause)
-        log("%s: %s\n", result < 0 ? "Cause" : "Note", cause);
+    if (!lanCause.empty())
+        log("%s: %s\n", lanResult < 0 ? "Cause" : "Note", lanCause.c_str());
+
+    if (overlapped) {
+        ConnectionRecord record;
+        for (int k = 1; k <= ListNumItems(ports); ++k)
+            if (ListGetItem(ports, &record, k) == 0)
+                ListInsertItem(*records, &record, LIST_END);
+    }
+    if (ports)
+        ListDispose(ports);
 
     progress->Advance(request.texts.usb.c_str());
-    if (api.search_local_USB(records) < 0)
+    if (!overlapped)
+        usbResult = api.search_local_USB(records);
+    if (usbResult < 0)
         log("USB access error.\n");
     else
         log("Searching USB.\n");
 
     progress->Advance(request.texts.com.c_str());
-    if (api.search_local_COM(records) < 0)
+    if (!overlapped)
+        comResult = api.search_local_COM(records);
+    if (comResult < 0)
         log("COM access error.\n");
     else
         log("Searching COM.\n");
