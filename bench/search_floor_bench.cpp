@@ -109,6 +109,17 @@ std::string MixedLab() {
     return text;
 }
 
+// One sensor per rate answering exactly at the reaction bound, behind a USB
+// adapter's 30 ms latency: the margin must keep every one.
+std::string AtBoundLab() {
+    static const int kRates[] = {115200, 19200, 57600, 38400, 9600};
+    std::string text = "[lab]\nLanTargets=127.255.255.255\n";
+    for (int i = 0; i < 5; ++i)
+        text += "[sensor b" + std::to_string(i) + "]\nKind=USB\nCom=" + std::to_string(200 + i) +
+                "\nFault=at-bound\nLatency=30\nBaud=" + std::to_string(kRates[i]) + "\n";
+    return text;
+}
+
 std::string DemoLab() {
     std::ifstream file(CORVIN_DEMO_LAB);
     std::stringstream text;
@@ -265,5 +276,6 @@ int main() {
     ok = Measure("1 silent port", SilentLab(1), false, &oneSilent) && ok;
     ok = Measure("64 silent ports", SilentLab(64), false, &oneSilent) && ok;
     ok = Measure("32-port mixed", MixedLab(), true, nullptr) && ok;
+    ok = Measure("5 at bound+30ms", AtBoundLab(), false, nullptr) && ok;
     return ok ? 0 : 1;
 }

@@ -124,4 +124,32 @@ TEST_F(SimulatedSearch, DefaultLabFindsItsSensorsAndConverters) {
     EXPECT_EQ(converters, 2) << report;
 }
 
+// Sensors that start their answer only at the protocol's bound (50 ms after
+// the request's last byte, at each of the five rates), behind a USB adapter
+// that delivers every answer 30 ms late, and a converter discovered at the
+// same time: none may be lost to the first-byte wait, and the log still
+// reads as one step after the other.
+TEST_F(SimulatedSearch, SensorsAnsweringAtTheBoundBehindUsbLatencyAreFound) {
+    const int rates[] = {115200, 57600, 38400, 19200, 9600};
+    std::string lab = "[lab]\nLanTargets=127.255.255.255\n"
+                      "[converter c]\nKind=Converter\nHost=127.0.0.31\nOP=1\n";
+    for (int rate : rates)
+        lab += "[sensor s" + std::to_string(rate) +
+               "]\nKind=USB\nCom=" + std::to_string(rate / 100 % 250 + 1) + "\nName=Late " +
+               std::to_string(rate) + "\nFault=at-bound\nLatency=30\nBaud=" + std::to_string(rate) +
+               "\n";
+    StartLab(lab);
+    Search();
+    for (int rate : rates) {
+        const ConnectionEntry *e = Entry("Late " + std::to_string(rate));
+        EXPECT_TRUE(e->identified) << rate << "\n" << g_log;
+        EXPECT_EQ(e->baudRate, rate) << g_log;
+    }
+    size_t network = g_log.find("Checking network devices ...");
+    size_t firstCycle = g_log.find("Checking connections with 115200 baud.");
+    ASSERT_NE(network, std::string::npos) << g_log;
+    EXPECT_LT(network, firstCycle) << g_log;
+    EXPECT_LT(g_log.find("Searching COM."), network) << g_log;
+}
+
 } // namespace
