@@ -62,6 +62,27 @@ std::string LockFileName(const std::string &devicePath) {
     return "LCK.." + rest;
 }
 
+// The pid a UUCP lock file's content names; 0 when it names none.
+int LockPidOfText(const std::string &text) {
+    // Text: digits, padded with spaces and ended by a newline. Four bytes
+    // that are anything else are a binary pid, whatever its first byte
+    // looks like: a binary pid whose low byte happens to be an ASCII digit
+    // was once read as a small number, i.e. some live system process.
+    bool digits = !text.empty(), any = false;
+    for (char c : text) {
+        any = any || (c >= '0' && c <= '9');
+        digits = digits && ((c >= '0' && c <= '9') || c == ' ' || c == '\n');
+    }
+    if (digits && any)
+        return std::atoi(text.c_str());
+    if (text.size() == 4) {
+        int32_t raw = 0;
+        std::memcpy(&raw, text.data(), 4);
+        return raw;
+    }
+    return 0;
+}
+
 // Pid recorded in a UUCP lock file: ten ASCII digits by convention, a raw
 // 4-byte int from some old programs; 0 when there is no lock file. The lock
 // directory is writable by everyone, so what sits there under a lock file's
@@ -75,10 +96,7 @@ bool ReadLockPid(const std::string &path, int *pid, std::string *cause) {
         return true;
     if (result != BOUNDED_FILE_OK)
         return false;
-    if (text.size() == 4 && (text[0] < '0' || text[0] > '9') && text[0] != ' ')
-        std::memcpy(pid, text.data(), 4);
-    else
-        *pid = std::atoi(text.c_str());
+    *pid = LockPidOfText(text);
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -201,10 +203,10 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a live lock file was ignored";
     EXPECT_EQ(ctx.error(), "COM11: in use by another program");
     // Some old programs write the pid as a raw 4-byte integer.
-    {
-        int32_t raw = other;
-        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&raw), 4);
-    }
+    auto writeBinary = [&](int32_t pid) {
+        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&pid), 4);
+    };
+    writeBinary(other);
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a binary lock file was ignored";
 
     kill(other, SIGKILL);
@@ -212,6 +214,20 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1)
         << "a stale lock file blocked: " << ctx.error();
     KORALINK_close(&ctx);
+
+    // A binary pid of a dead process whose low byte reads as an ASCII digit
+    // or a space must not be taken for a small (live) pid as text.
+    for (int low : {'1', '7', ' '}) {
+        int32_t dead = 0;
+        for (int32_t candidate = low + 256 * 200; candidate < (1 << 22) && !dead; candidate += 256)
+            if (kill(candidate, 0) != 0 && errno == ESRCH)
+                dead = candidate;
+        ASSERT_NE(dead, 0);
+        writeBinary(dead);
+        EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1)
+            << "binary lock of dead pid " << dead << " blocked: " << ctx.error();
+        KORALINK_close(&ctx);
+    }
 
     // The accepted connection leaves its own lock file while open.
     unlink(lock.c_str());
