@@ -124,10 +124,13 @@ bool ProcessAlive(int pid) {
 
 class SerialPort final : public Transport {
   public:
-    SerialPort(int fd, int baudCode, std::string ownLockFile)
-        : fd_(fd), baudCode_(baudCode), ownLock_(std::move(ownLockFile)) {}
+    SerialPort(int fd, int baudCode, std::string ownLockFile, const termios &original)
+        : fd_(fd), baudCode_(baudCode), ownLock_(std::move(ownLockFile)), original_(original) {}
 
     ~SerialPort() override {
+        // The port goes back to the settings it had: a search must not leave
+        // every port it probed in raw mode at the last probe's rate.
+        tcsetattr(fd_, TCSANOW, &original_);
         ioctl(fd_, TIOCNXCL);
         close(fd_); // also drops the flock
         if (!ownLock_.empty())
@@ -221,6 +224,7 @@ class SerialPort final : public Transport {
     int fd_;
     int baudCode_;
     std::string ownLock_;
+    termios original_;
 };
 
 } // namespace
@@ -268,12 +272,13 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     }
     ioctl(fd, TIOCEXCL);
 
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
+    termios original{};
+    if (tcgetattr(fd, &original) != 0) {
         close(fd);
         *cause = request.devicePath + " is not a serial port";
         return nullptr;
     }
+    termios tio = original;
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -284,6 +289,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     cfsetospeed(&tio, speed);
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
         int e = errno;
+        tcsetattr(fd, TCSANOW, &original);
         close(fd);
         *cause = std::string("cannot set 8N1 at the requested rate: ") + std::strerror(e);
         return nullptr;
@@ -307,7 +313,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
                 unlink(lockPath.c_str());
         }
     }
-    return std::make_unique<SerialPort>(fd, request.baudCode, ownLock);
+    return std::make_unique<SerialPort>(fd, request.baudCode, ownLock, original);
 }
 
 } // namespace koralink

@@ -47,8 +47,18 @@ bool IsGoneError(DWORD e) {
 
 class SerialPort final : public Transport {
   public:
-    SerialPort(HANDLE handle, int baudCode) : handle_(handle), baudCode_(baudCode) {}
-    ~SerialPort() override { CloseHandle(handle_); }
+    SerialPort(HANDLE handle, int baudCode, const DCB &original,
+               const COMMTIMEOUTS &originalTimeouts)
+        : handle_(handle), baudCode_(baudCode), original_(original),
+          originalTimeouts_(originalTimeouts) {}
+    ~SerialPort() override {
+        // The port goes back to the settings it had when it was opened.
+        DCB dcb = original_;
+        SetCommState(handle_, &dcb);
+        COMMTIMEOUTS t = originalTimeouts_;
+        SetCommTimeouts(handle_, &t);
+        CloseHandle(handle_);
+    }
 
     IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
                       std::string *cause) override {
@@ -165,6 +175,8 @@ class SerialPort final : public Transport {
 
     HANDLE handle_;
     int baudCode_;
+    DCB original_;
+    COMMTIMEOUTS originalTimeouts_;
     COMMTIMEOUTS timeouts_{};
     bool applied_ = false;
 };
@@ -195,11 +207,13 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(h, &dcb)) {
+    COMMTIMEOUTS originalTimeouts{};
+    if (!GetCommState(h, &dcb) || !GetCommTimeouts(h, &originalTimeouts)) {
         CloseHandle(h);
         *cause = path + " is not a serial port";
         return nullptr;
     }
+    const DCB original = dcb;
     dcb.BaudRate = static_cast<DWORD>(rate);
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -222,12 +236,14 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     dcb.fAbortOnError = FALSE;
     if (!SetCommState(h, &dcb)) {
         DWORD e = GetLastError();
+        DCB back = original;
+        SetCommState(h, &back);
         CloseHandle(h);
         *cause = "cannot set 8N1 at the requested rate: " + SystemErrorText(e);
         return nullptr;
     }
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
-    return std::make_unique<SerialPort>(h, request.baudCode);
+    return std::make_unique<SerialPort>(h, request.baudCode, original, originalTimeouts);
 }
 
 } // namespace koralink

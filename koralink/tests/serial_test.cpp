@@ -3,9 +3,11 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -526,4 +528,59 @@ TEST(SerialLinkAlone, DeviceSeamOpensByPath) {
     EXPECT_EQ(ctx.error(), "COM50: /dev/null is not a serial port");
     ASSERT_EQ(koralink::OpenSerialLine(&ctx, 50, lab->DevicePath(50), 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+}
+
+// Whatever a probe, a Test or the accepted connection did to a port, it
+// leaves it with the settings it had at open: another program's cooked
+// 4800-baud terminal stays one after a search went over it.
+TEST(SerialLinkAlone, ClosingRestoresThePortsTerminalSettings) {
+    auto lab = StartLab("[sensor s]\nKind=USB\nCom=40\nSerial=40\nBaud=57600\n");
+    ASSERT_TRUE(lab);
+    int fd = open(lab->DevicePath(40).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+    before.c_lflag |= ICANON | ECHO | ISIG;
+    before.c_iflag |= ICRNL | IXON;
+    cfsetispeed(&before, B4800);
+    cfsetospeed(&before, B4800);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+    for (int mode : {2, 1}) {
+        Ctx ctx;
+        ASSERT_EQ(KORALINK_init_rs232(&ctx, 40, KORALINK_BAUD_57600, mode), 1) << ctx.error();
+        ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+        termios during{};
+        ASSERT_EQ(tcgetattr(fd, &during), 0);
+        EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B57600)) << "mode " << mode;
+        EXPECT_EQ(during.c_lflag & ICANON, 0u) << "mode " << mode;
+        KORALINK_close(&ctx);
+        termios after{};
+        ASSERT_EQ(tcgetattr(fd, &after), 0);
+        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before)) << "mode " << mode;
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << "mode " << mode;
+        EXPECT_EQ(after.c_iflag, before.c_iflag) << "mode " << mode;
+        EXPECT_EQ(after.c_cflag, before.c_cflag) << "mode " << mode;
+    }
+    close(fd);
+}
+
+// A line that keeps sending frame starts promising more bytes than come
+// must not hold a probe for as long as the stream lasts (5 s here).
+TEST(SerialLinkAlone, ABabblingLineEndsTheProbeGarbled) {
+    auto lab = StartLab("[sensor fast]\nKind=USB\nCom=41\nFault=babble\nBaud=115200\n"
+                        "[sensor slow]\nKind=USB\nCom=42\nFault=babble\nBaud=9600\n");
+    ASSERT_TRUE(lab);
+    for (auto [com, code] : {std::pair{41, KORALINK_BAUD_115200}, {42, KORALINK_BAUD_9600}}) {
+        Ctx ctx;
+        ASSERT_EQ(KORALINK_init_rs232(&ctx, com, code, 2), 1) << ctx.error();
+        auto start = std::chrono::steady_clock::now();
+        int result = KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+        EXPECT_TRUE(result == KORALINK_ERR_CRC || result == KORALINK_ERR_GARBLED)
+            << "COM" << com << ": " << result << " " << ctx.error();
+        EXPECT_LT(ms, 1500) << "COM" << com << ": the probe followed the babble";
+    }
 }
