@@ -400,10 +400,18 @@ void Identification::waitPass(const Pass &pass, int m) {
         Names names = NamesOf(pass, entry);
         if (work_.handles[i - 1] != 0) {
             logAt("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
-            if (wait(ctx, &work_.handles[i - 1]) == 0) {
+            int result = wait(ctx, &work_.handles[i - 1]);
+            if (result == 0) {
                 logAt("Valid answer from connection %d: %s\n", i, names.answering.c_str());
                 ApplyAnswers(&entry, ask(pass, i, entry), pass.network ? 0 : pass.baud);
                 ListReplaceItem(entries_, &entry, i);
+            } else if (result == KORALINK_ERR_LINE_LOST) {
+                // A port that vanished while the probe waited (an adapter
+                // pulled out) says so, as a port that could not be opened.
+                logAt("No answer received on connection %d: %s.\n", i, names.name.c_str());
+                std::string cause(ctx->lastError, strnlen(ctx->lastError, sizeof ctx->lastError));
+                if (!cause.empty())
+                    log_("Cause: %s\n", cause.c_str());
             } else {
                 logAt("No answer received on connection %d: %s.\n", i, names.name.c_str());
             }

@@ -152,4 +152,16 @@ TEST_F(SimulatedSearch, SensorsAnsweringAtTheBoundBehindUsbLatencyAreFound) {
     EXPECT_LT(g_log.find("Searching COM."), network) << g_log;
 }
 
+// An adapter pulled out while its probe waits: the log names the cause, as
+// for a port that cannot be opened.
+TEST_F(SimulatedSearch, APortThatVanishesWhileItsProbeWaitsIsLoggedWithTheCause) {
+    StartLab("[lab]\nLanTargets=127.255.255.255\n"
+             "[sensor gone]\nKind=USB\nCom=30\nName=Pulled (COM30)\nFault=vanish\n");
+    Search();
+    EXPECT_NE(g_log.find("No answer received on connection 1: Pulled (COM30).\n"
+                         "Cause: COM30: port went away\n"),
+              std::string::npos)
+        << g_log;
+}
+
 } // namespace
