@@ -19,7 +19,8 @@ struct ConnectionEntry {
     int32_t identified;  // a sensor was identified on this connection
     int32_t serialProbe; // the serial phase applies to this connection
     ConnectionRecord record;
-    char serialText[8];  // five zero-padded digits, or "xxxxx"
+    char serialText[12]; // at least five digits (zero-padded), any 32-bit value;
+                         // "xxxxx" for none (below 1)
     char sensorType[72]; // version answer (cut to 71), or "?????"
     int32_t baudRate;    // rate at which a serial sensor answered; 0 otherwise
     int32_t answered;    // the LINE OK request was answered

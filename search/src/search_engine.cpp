@@ -142,12 +142,13 @@ std::string RecordName(const ConnectionRecord &record) {
     return std::string(record.name, strnlen(record.name, sizeof record.name));
 }
 
-// Five zero-padded digits; a number too long for the field is not cut into
-// a wrong one but shown as unknown.
-void FormatSerial(char (&text)[8], int value) {
-    char digits[32];
-    int length = std::snprintf(digits, sizeof digits, "%05d", value);
-    CopyText(text, length > 0 && length < static_cast<int>(sizeof text) ? digits : "xxxxx");
+// At least five digits, zero-padded; the field holds any 32-bit number.
+// Below 1 the sensor has no serial number.
+void FormatSerial(char (&text)[12], int value) {
+    if (value < 1)
+        CopyText(text, "xxxxx");
+    else
+        std::snprintf(text, sizeof text, "%05d", value);
 }
 
 // Per-run work storage: one context, handle and blacklist flag per entry.
@@ -500,12 +501,8 @@ ConnectionEntry EntryOfRecord(const ConnectionRecord &record) {
 
 void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud) {
     entry->answered = 1;
-    if (answers.serialRead) {
-        if (answers.serial < 1)
-            CopyText(entry->serialText, "xxxxx");
-        else
-            FormatSerial(entry->serialText, answers.serial);
-    }
+    if (answers.serialRead)
+        FormatSerial(entry->serialText, answers.serial);
     if (answers.versionRead) {
         if (answers.version.empty())
             CopyText(entry->sensorType, "?????");

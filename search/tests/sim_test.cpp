@@ -152,6 +152,24 @@ TEST_F(SimulatedSearch, SensorsAnsweringAtTheBoundBehindUsbLatencyAreFound) {
     EXPECT_LT(g_log.find("Searching COM."), network) << g_log;
 }
 
+// Serial numbers of any length up to the largest 32-bit one are shown in the
+// scan's text and JSON (and the tree, which shows the same field), not as the
+// "xxxxx" of a sensor without one.
+TEST_F(SimulatedSearch, LongSerialNumbersAreShownWhole) {
+    StartLab("[lab]\nLanTargets=127.255.255.255\n"
+             "[sensor a]\nKind=USB\nCom=50\nName=Eight (COM50)\nSerial=12345678\n"
+             "[sensor b]\nKind=USB\nCom=51\nName=Largest (COM51)\nSerial=2147483647\n");
+    Search();
+    std::string text = Report();
+    std::string json = ScanReportJson(entries_, StandardTreeGroups());
+    for (const char *serial : {"12345678", "2147483647"}) {
+        EXPECT_NE(text.find(std::string("Sensor serial: ") + serial + "\n"), std::string::npos)
+            << text;
+        EXPECT_NE(json.find(std::string("\"serial\":\"") + serial + "\""), std::string::npos)
+            << json;
+    }
+}
+
 // An adapter pulled out while its probe waits: the log names the cause, as
 // for a port that cannot be opened.
 TEST_F(SimulatedSearch, APortThatVanishesWhileItsProbeWaitsIsLoggedWithTheCause) {
