@@ -36,6 +36,12 @@ inline constexpr int kSerialCycleCodes[5] = {KORALINK_BAUD_115200, KORALINK_BAUD
                                              KORALINK_BAUD_57600, KORALINK_BAUD_38400,
                                              KORALINK_BAUD_9600};
 
+// The rates above the five, probed only when asked for (SearchRequest::
+// allRates), after them, on the ports still unidentified: sensors set to
+// them are rare, and each rate costs a probe wait on every silent port.
+inline constexpr int kHighRateCycleCodes[3] = {KORALINK_BAUD_230400, KORALINK_BAUD_460800,
+                                               KORALINK_BAUD_921600};
+
 // ---- what a search reports to -------------------------------------------------
 
 // Receives the step-by-step log. The wording of the lines is fixed: users
@@ -102,6 +108,7 @@ struct SearchRequest {
     SearchProgress *progress = nullptr;
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
+    bool allRates = false; // after the five rates, also kHighRateCycleCodes
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;

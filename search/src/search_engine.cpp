@@ -630,6 +630,9 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
         }
         for (size_t k = nextCycle; k < std::size(kSerialCycleCodes); ++k)
             run.round(SerialPass(kSerialCycleCodes[k]), m);
+        if (request.allRates)
+            for (int code : kHighRateCycleCodes)
+                run.round(SerialPass(code), m);
     }
 }
 
