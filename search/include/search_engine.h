@@ -6,6 +6,7 @@
 #ifndef CORVIN_SEARCH_ENGINE_H
 #define CORVIN_SEARCH_ENGINE_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -109,6 +110,11 @@ struct SearchRequest {
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
     bool allRates = false; // after the five rates, also kHighRateCycleCodes
+    // Set (from any thread) to end the search early: no line is opened
+    // after it is seen, no further rate cycle starts; lines already open are
+    // waited for (one probe wait at most) and closed, and the entries keep
+    // what was found. May be null.
+    const std::atomic<bool> *cancel = nullptr;
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;

@@ -211,7 +211,7 @@ class Identification {
     Identification(const SearchRequest &request, ListType entries, WorkStorage &work)
         : api_(request.api ? *request.api : KoralinkApi()), log_(request.log),
           progress_(request.progress), waiter_(request.waiter), openErrors_(request.openErrors),
-          entries_(entries), work_(work) {}
+          cancel_(request.cancel), entries_(entries), work_(work) {}
 
     void round(const Pass &pass, int m);
     // A serial cycle running beside the network pass: the lines about the
@@ -242,6 +242,7 @@ class Identification {
                                  KORALINK_OPEN_TCP_PROBE);
         return api_.init_rs232(ctx, entry.record.comNumber, pass.code, KORALINK_OPEN_SERIAL_PROBE);
     }
+    bool cancelled() const { return cancel_ && cancel_->load(); }
     int wait(LinkContext *ctx, int *handle) const {
         return waiter_ ? waiter_(api_, ctx, handle) : BlockingExchangeWait(api_, ctx, handle);
     }
@@ -249,16 +250,16 @@ class Identification {
     void waitPass(const Pass &pass, int m);
     void logSkip(int i, const ConnectionEntry &entry, bool applicable) const;
     SensorAnswers ask(const Pass &pass, int i, const ConnectionEntry &entry);
+    void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
 
     const LinkApi &api_;
     Log log_;
     Progress progress_;
     ExchangeWaiter waiter_;
     std::vector<std::string> *openErrors_;
+    const std::atomic<bool> *cancel_;
     ListType entries_;
     WorkStorage &work_;
-    void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
-
     RecordedLog *otherPassLog_ = nullptr;
     const ListType *otherPassEntries_ = nullptr;
     PassRecord *ahead_ = nullptr;
@@ -372,6 +373,10 @@ void Identification::openPass(const Pass &pass, int m) {
             logSkip(i, entry, applicable);
             continue;
         }
+        // A cancelled search opens nothing more; what is open is still
+        // waited for and closed by the wait half of the pass.
+        if (cancelled())
+            continue;
         Names names = NamesOf(pass, entry);
         logAt("Open connection number %d: %s\n", i, names.opening.c_str());
         if (open(pass, ctx, entry) == 1) {
@@ -628,11 +633,12 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
             if (ahead)
                 ahead->record.ReplayTo(request);
         }
-        for (size_t k = nextCycle; k < std::size(kSerialCycleCodes); ++k)
+        auto cancelled = [&] { return request.cancel && request.cancel->load(); };
+        for (size_t k = nextCycle; k < std::size(kSerialCycleCodes) && !cancelled(); ++k)
             run.round(SerialPass(kSerialCycleCodes[k]), m);
         if (request.allRates)
-            for (int code : kHighRateCycleCodes)
-                run.round(SerialPass(code), m);
+            for (size_t k = 0; k < std::size(kHighRateCycleCodes) && !cancelled(); ++k)
+                run.round(SerialPass(kHighRateCycleCodes[k]), m);
     }
 }
 

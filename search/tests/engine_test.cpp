@@ -54,6 +54,7 @@ class SearchEngine : public ::testing::Test {
         request.api = &FakeLinkApi();
         request.probe = probe_;
         request.log = logOn_ ? &log : nullptr;
+        request.cancel = &cancel_;
         ASSERT_EQ(RunSearch(request, entries_), 0);
     }
     std::string Report() { return ScanReportText(entries_, StandardTreeGroups()); }
@@ -75,6 +76,7 @@ class SearchEngine : public ::testing::Test {
     ListType entries_ = nullptr;
     bool probe_ = true;
     bool logOn_ = true;
+    std::atomic<bool> cancel_{false};
 };
 
 TEST_F(SearchEngine, EmptyLabProbesNothingAndShowsNoneInEveryGroup) {
@@ -279,6 +281,18 @@ TEST_F(SearchEngine, SkipBaudSearchProbesNothingButKeepsConverterResults) {
               std::string::npos)
         << text;
     EXPECT_EQ(Count(text, "Status: No sensor identified"), 2) << text;
+}
+
+TEST_F(SearchEngine, ACancelledSearchOpensNothingAndStillEndsItsLog) {
+    Lab().lan.push_back(LanRecord("Converter D", 127, 0, 0, 5, 5003));
+    AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
+    cancel_ = true;
+    Search();
+    EXPECT_TRUE(CallsStartingWith("init_tcp").empty());
+    EXPECT_TRUE(CallsStartingWith("init_rs232 COM").empty());
+    EXPECT_EQ(Lab().openLines, 0);
+    EXPECT_EQ(Count(Report(), "Status: No sensor identified"), 2) << Report();
+    EXPECT_NE(g_log.find("Finished log.\n"), std::string::npos) << g_log;
 }
 
 TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {
