@@ -548,13 +548,14 @@ ListType NetworkPassEntries(ListType entries, int m) {
     return copy;
 }
 
-// The first serial cycle when it ran while converters were still being
-// discovered (RunSearch): the serial connections' entries after it, their
-// blacklist, and its recorded log and progress.
+// The serial cycles that ran while converters were still being discovered
+// (RunSearch): the serial connections' entries after them, their blacklist,
+// and their recorded log and progress.
 struct CycleAhead {
     ListType entries = nullptr; // the serial connections only
     WorkStorage work;
     PassRecord record;
+    size_t cycles = 0;  // how many of kSerialCycleCodes ran ahead
     int converters = 0; // connections before the serial ones; set once known
     ListType finalEntries = nullptr;
 
@@ -574,7 +575,7 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
               bool network, bool serial, CycleAhead *ahead) {
     Progress progress(request.progress);
     Identification run(request, entries, work);
-    size_t nextCycle = ahead ? 1 : 0;
+    size_t nextCycle = ahead ? ahead->cycles : 0;
     bool overlapped = false;
     ListType networkEntries = network ? NetworkPassEntries(entries, m) : nullptr;
     auto takeNetworkResults = [&] {
@@ -692,9 +693,11 @@ int Identify(const SearchRequest &request, ListType records, ListType entries, C
 }
 
 // The listing; whileDiscovering (may be null) runs once the USB and COM
-// ports are listed, while the converters are still being discovered.
+// ports are listed, while the converters are still being discovered (until
+// discovered is set).
 void List(const SearchRequest &request, ListType *records,
-          const std::function<void(ListType ports)> &whileDiscovering) {
+          const std::function<void(ListType ports, const std::atomic<bool> &discovered)>
+              &whileDiscovering) {
     const LinkApi &api = request.api ? *request.api : KoralinkApi();
     Log log(request.log);
     Progress progress(request.progress);
@@ -722,13 +725,17 @@ void List(const SearchRequest &request, ListType *records,
     };
     ListType ports = ListCreate(sizeof(ConnectionRecord));
     bool overlapped = false;
+    std::atomic<bool> discovered{false};
     if (ports) {
         try {
-            std::thread discovery(discover, records);
+            std::thread discovery([&] {
+                discover(records);
+                discovered = true;
+            });
             usbResult = api.search_local_USB(&ports);
             comResult = api.search_local_COM(&ports);
             if (whileDiscovering)
-                whileDiscovering(ports);
+                whileDiscovering(ports, discovered);
             discovery.join();
             overlapped = true;
         } catch (const std::system_error &) {
@@ -787,18 +794,18 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
 }
 
 void ListConnections(const SearchRequest &request, ListType *records) {
-    List(request, records, nullptr);
+    List(request, records, {});
 }
 
 int RunSearch(const SearchRequest &request, ListType entries) {
     ListType records = ListCreate(sizeof(ConnectionRecord));
     if (!records)
         return -1;
-    // The first serial cycle needs only the ports: it runs while converter
-    // discovery still waits for replies.
+    // The serial cycles need only the ports: they run while converter
+    // discovery still waits for replies (the first one at least).
     CycleAhead ahead;
     bool ranAhead = false;
-    auto firstCycle = [&](ListType ports) {
+    auto cyclesAhead = [&](ListType ports, const std::atomic<bool> &discovered) {
         int count = ListNumItems(ports);
         ahead.entries = ListCreate(sizeof(ConnectionEntry));
         if (!request.probe || count == 0 || !ahead.entries || !ahead.work.allocate(count))
@@ -813,10 +820,14 @@ int RunSearch(const SearchRequest &request, ListType entries) {
         SearchRequest recorded = ahead.record.Redirect(request, request.waiter);
         Identification cycle(recorded, ahead.entries, ahead.work);
         cycle.RunAhead(&ahead.record, &ahead.converters, &ahead.finalEntries);
-        cycle.round(SerialPass(kSerialCycleCodes[0]), count);
+        do {
+            cycle.round(SerialPass(kSerialCycleCodes[ahead.cycles]), count);
+            ++ahead.cycles;
+        } while (ahead.cycles < std::size(kSerialCycleCodes) && !discovered &&
+                 !(request.cancel && request.cancel->load()));
         ranAhead = true;
     };
-    List(request, &records, firstCycle);
+    List(request, &records, cyclesAhead);
     if (entries)
         ListClear(entries);
     int result = Identify(request, records, entries, ranAhead ? &ahead : nullptr);
