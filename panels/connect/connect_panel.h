@@ -31,14 +31,4 @@ void FillHistoryRing();
 // Puts the panel's state at the front of the history, keeping 10 entries.
 void RememberConnection();
 
-void RegisterConnectPanelCallbacks();
-
-int CC_CON_PNL(int panel, int event, void *callbackData, int eventData1, int eventData2);
-int CC_RBTN_TRANSFER_MODE_SELECT(int panel, int control, int event, void *callbackData,
-                                 int eventData1, int eventData2);
-int CC_RING_HISTORY(int panel, int control, int event, void *callbackData, int eventData1,
-                    int eventData2);
-int CC_PICB_CLEAR_HISTORY(int panel, int control, int event, void *callbackData, int eventData1,
-                          int eventData2);
-
 #endif

@@ -10,7 +10,6 @@
 #include "connection_panels.h"
 #include "panel_ids.h"
 #include "panels/messages.h"
-#include "strict_callbacks.h"
 #include "toolkit/ui.h"
 
 class PanelsFixture : public ::testing::Test {
@@ -21,7 +20,6 @@ class PanelsFixture : public ::testing::Test {
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         tk::SetPopupCapture(true);
         RegisterPanelCallbacks();
-        StrictPanelCallbacks();
     }
     // Loads the panels and starts them on a store read from settingsText.
     void Start(const std::string &settingsText) {

@@ -11,7 +11,6 @@
 #include "panel_ids.h"
 #include "panels/messages.h"
 #include "search_panel.h"
-#include "strict_callbacks.h"
 #include "support/textutil.h"
 #include "toolkit/ui.h"
 
@@ -24,7 +23,6 @@ class SearchPanel : public ::testing::Test {
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         RegisterPanelCallbacks();
-        StrictPanelCallbacks();
     }
     void SetUp() override {
         searchPanel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);

@@ -1,6 +1,6 @@
 // Language files: per-object replacement texts for panels, controls, menus
 // and menu items, in the INI syntax of ini.h. Parsed from memory; no user
-// interface here (support/localize applies them to live panels).
+// interface here (ui/localize applies them to live panels).
 //
 // Each object has a section named after its constant names ("SEARCH_PNL",
 // "SEARCH_PNL_LUI_CONNECTION", "CON_MENU_SENSOR_EXIT") with a "Flags" item:

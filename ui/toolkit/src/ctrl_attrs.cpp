@@ -278,11 +278,12 @@ const TextAttr kTextAttrs[] = {
          return 0;
      },
      [](Control &c, const char *v) -> int {
-         CtrlCallback fn = LookupCtrlCallback(v);
-         if (!fn && *v)
+         Bound<CtrlCallback> b = LookupCtrlCallback(v);
+         if (!b.fn && *v)
              return UIE_UNRESOLVED_CALLBACK;
          c.callbackName = v;
-         c.callback = fn;
+         c.callback = b.fn;
+         c.callbackData = b.data;
          return 0;
      }},
 };

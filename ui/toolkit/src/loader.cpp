@@ -1,23 +1,36 @@
-// Panels from Qt Designer data: the resource lookup, and turning the loaded
-// widgets into a panel record with its controls.
+// Panels from Qt Designer data compiled into the program: the table lookup,
+// and turning the built widgets into a panel record with its controls.
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QUiLoader>
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <vector>
 
 #include "kinds.h"
 #include "registry.h"
+#include "toolkit/panel_table.h"
 
 namespace tk {
 namespace detail {
 namespace {
+
+// Filled during static initialisation by the generated tables.
+std::vector<PanelBuilder> &Builders() {
+    static std::vector<PanelBuilder> builders;
+    return builders;
+}
+
+const PanelBuilder *FindBuilder(const std::string &resource, int number) {
+    for (const PanelBuilder &b : Builders())
+        if (resource == b.resource && number == b.number)
+            return &b;
+    return nullptr;
+}
 
 // Window-close requests go to the panel callback; the window itself stays
 // open until the program hides or discards it.
@@ -141,7 +154,8 @@ int AdoptPanel(QWidget *top, int resourceNumber, int parent) {
     p.top = top;
     p.callbackName = PropText(top, "callback");
     std::string error;
-    if (!BindCallback(p.callbackName, LookupPanelCallback, p.name, &p.callback, &error))
+    if (!BindCallback(p.callbackName, LookupPanelCallback, p.name, &p.callback, &p.callbackData,
+                      &error))
         return Fail(top, UIE_UNRESOLVED_CALLBACK, error);
     if (!ReadControls(p, top, &error))
         return Fail(top, UIE_RESOURCE, error);
@@ -149,7 +163,7 @@ int AdoptPanel(QWidget *top, int resourceNumber, int parent) {
         if (!SetUpControl(p, c, &error))
             return Fail(top, UIE_RESOURCE, p.name + ": " + error);
         if (!BindCallback(c.callbackName, LookupCtrlCallback, p.name + "." + c.name, &c.callback,
-                          &error))
+                          &c.callbackData, &error))
             return Fail(top, UIE_UNRESOLVED_CALLBACK, error);
         c.widget->installEventFilter(new IndicatorFilter(p.handle, c.id, c.widget));
         ApplyMode(c);
@@ -179,6 +193,11 @@ int AdoptPanel(QWidget *top, int resourceNumber, int parent) {
 
 using namespace detail;
 
+bool AddPanelBuilders(const PanelBuilder *table, size_t count) {
+    Builders().insert(Builders().end(), table, table + count);
+    return true;
+}
+
 int LoadPanel(int parent, const char *resourceFile, int resourceNumber) {
     if (!UIRuntimeReady())
         return UIE_NOT_INITIALIZED;
@@ -191,18 +210,18 @@ int LoadPanel(int parent, const char *resourceFile, int resourceNumber) {
             return UIE_BAD_PANEL;
         parentWidget = pp->top;
     }
-    // "dir/Connection_Communication.uir" -> :/uir/Connection_Communication/<n>.ui
-    QString base = QFileInfo(QStr(resourceFile)).completeBaseName();
-    QString path = QStringLiteral(":/uir/%1/%2.ui").arg(base).arg(resourceNumber);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // "dir/Connection_Communication.uir" panel 3 -> the table's row
+    // {"Connection_Communication", 3}.
+    std::string base = Utf8(QFileInfo(QStr(resourceFile)).completeBaseName());
+    const PanelBuilder *builder = FindBuilder(base, resourceNumber);
+    if (!builder) {
         SetLastLoadError("no panel " + std::to_string(resourceNumber) + " in " + resourceFile);
         return UIE_RESOURCE;
     }
-    QUiLoader loader;
-    QWidget *top = loader.load(&file, parentWidget);
+    QWidget *top = builder->build(parentWidget);
     if (!top) {
-        SetLastLoadError("cannot load " + Utf8(path) + ": " + Utf8(loader.errorString()));
+        SetLastLoadError("cannot build panel " + std::to_string(resourceNumber) + " of " +
+                         resourceFile);
         return UIE_RESOURCE;
     }
     SetLastLoadError("");

@@ -40,7 +40,8 @@ bool AddEntry(MenuBarRec &rec, std::set<int> &ids, QAction *a, QMenu *m, int par
         return false;
     }
     if (!BindCallback(e.callbackName, LookupMenuCallback,
-                      rec.name + "." + Utf8(props->objectName()), &e.callback, error))
+                      rec.name + "." + Utf8(props->objectName()), &e.callback, &e.callbackData,
+                      error))
         return false;
     rec.entries.push_back(e);
     return true;

@@ -9,9 +9,9 @@
 namespace tk {
 namespace {
 struct Registry {
-    std::map<std::string, CtrlCallback> ctrl;
-    std::map<std::string, PanelCallback> panel;
-    std::map<std::string, MenuCallback> menu;
+    std::map<std::string, detail::Bound<CtrlCallback>> ctrl;
+    std::map<std::string, detail::Bound<PanelCallback>> panel;
+    std::map<std::string, detail::Bound<MenuCallback>> menu;
     bool strict = false;
     std::vector<std::string> unresolved;
     std::string lastLoadError;
@@ -22,17 +22,17 @@ Registry &Reg() {
 }
 } // namespace
 
-void RegisterCtrlCallback(const char *name, CtrlCallback fn) {
+void RegisterCtrlCallback(const char *name, CtrlCallback fn, void *callbackData) {
     if (name)
-        Reg().ctrl[name] = fn;
+        Reg().ctrl[name] = {fn, callbackData};
 }
-void RegisterPanelCallback(const char *name, PanelCallback fn) {
+void RegisterPanelCallback(const char *name, PanelCallback fn, void *callbackData) {
     if (name)
-        Reg().panel[name] = fn;
+        Reg().panel[name] = {fn, callbackData};
 }
-void RegisterMenuCallback(const char *name, MenuCallback fn) {
+void RegisterMenuCallback(const char *name, MenuCallback fn, void *callbackData) {
     if (name)
-        Reg().menu[name] = fn;
+        Reg().menu[name] = {fn, callbackData};
 }
 void SetStrictCallbacks(bool strict) {
     Reg().strict = strict;
@@ -45,17 +45,17 @@ std::string LastLoadError() {
 }
 
 namespace detail {
-CtrlCallback LookupCtrlCallback(const std::string &name) {
+Bound<CtrlCallback> LookupCtrlCallback(const std::string &name) {
     auto it = Reg().ctrl.find(name);
-    return it == Reg().ctrl.end() ? nullptr : it->second;
+    return it == Reg().ctrl.end() ? Bound<CtrlCallback>{} : it->second;
 }
-PanelCallback LookupPanelCallback(const std::string &name) {
+Bound<PanelCallback> LookupPanelCallback(const std::string &name) {
     auto it = Reg().panel.find(name);
-    return it == Reg().panel.end() ? nullptr : it->second;
+    return it == Reg().panel.end() ? Bound<PanelCallback>{} : it->second;
 }
-MenuCallback LookupMenuCallback(const std::string &name) {
+Bound<MenuCallback> LookupMenuCallback(const std::string &name) {
     auto it = Reg().menu.find(name);
-    return it == Reg().menu.end() ? nullptr : it->second;
+    return it == Reg().menu.end() ? Bound<MenuCallback>{} : it->second;
 }
 bool StrictCallbacks() {
     return Reg().strict;

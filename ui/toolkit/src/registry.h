@@ -7,24 +7,33 @@
 #include "toolkit/ui.h"
 
 namespace tk::detail {
-CtrlCallback LookupCtrlCallback(const std::string &name);
-PanelCallback LookupPanelCallback(const std::string &name);
-MenuCallback LookupMenuCallback(const std::string &name);
+
+// A registered callback with the data its registration handed over.
+template <class Fn> struct Bound {
+    Fn fn = nullptr;
+    void *data = nullptr;
+};
+
+Bound<CtrlCallback> LookupCtrlCallback(const std::string &name);
+Bound<PanelCallback> LookupPanelCallback(const std::string &name);
+Bound<MenuCallback> LookupMenuCallback(const std::string &name);
 bool StrictCallbacks();
 // Records a name that resolves to nothing ("PANEL.CONTROL", "CC_NAME").
 void ReportUnresolved(const std::string &where, const std::string &name);
 void SetLastLoadError(const std::string &text);
 
-// Binds a callback name of the panel data to *fn through lookup. A name that
-// resolves to nothing is reported and left unbound; in strict mode it fails
-// the load (false, with *error).
+// Binds a callback name of the panel data to *fn and *data through lookup. A
+// name that resolves to nothing is reported and left unbound; in strict mode
+// it fails the load (false, with *error).
 template <class Fn>
-bool BindCallback(const std::string &name, Fn (*lookup)(const std::string &),
-                  const std::string &where, Fn *fn, std::string *error) {
+bool BindCallback(const std::string &name, Bound<Fn> (*lookup)(const std::string &),
+                  const std::string &where, Fn *fn, void **data, std::string *error) {
     if (name.empty())
         return true;
-    *fn = lookup(name);
-    if (*fn)
+    Bound<Fn> b = lookup(name);
+    *fn = b.fn;
+    *data = b.data;
+    if (b.fn)
         return true;
     ReportUnresolved(where, name);
     if (!StrictCallbacks())

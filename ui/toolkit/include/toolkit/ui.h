@@ -1,10 +1,10 @@
 // UI run-time on Qt 6 Widgets.
 //
-// Panels are loaded from data (Qt Designer .ui files compiled into the
-// program's resources) by resource number; controls are addressed by integer
-// constants within their panel (app/panels/panel_ids.h); callbacks are bound
-// by name through a registry. Everything here is called on the GUI thread
-// unless a function says otherwise.
+// Panels are built from Qt Designer .ui files compiled into the program
+// (toolkit/panel_table.h) and loaded by resource number; controls are
+// addressed by integer constants within their panel (generated from the same
+// files); callbacks are bound by name through a registry. Everything here is called on the GUI
+// thread unless a function says otherwise.
 #ifndef TOOLKIT_UI_H
 #define TOOLKIT_UI_H
 
@@ -51,13 +51,14 @@ using PanelCallback = int (*)(int panel, int event, void *callbackData, int even
 using MenuCallback = void (*)(int menuBar, int menuItem, void *callbackData, int panel);
 
 // Callbacks are bound by the name given in the panel data. Register every
-// name before loading panels. A name in the data that resolves to nothing is
-// reported at load time: a warning on stderr and an entry in
-// UnresolvedCallbacks(); the control is left without a callback. In strict
-// mode such a name makes LoadPanel fail instead (LastLoadError() names it).
-void RegisterCtrlCallback(const char *name, CtrlCallback fn);
-void RegisterPanelCallback(const char *name, PanelCallback fn);
-void RegisterMenuCallback(const char *name, MenuCallback fn);
+// name before loading panels; the control, panel or menu item keeps the
+// callbackData given here and hands it to every call. A name in the data that resolves to nothing
+// is reported at load time: a warning on stderr and an entry in UnresolvedCallbacks(); the control
+// is left without a callback. In strict mode such a name makes LoadPanel fail instead
+// (LastLoadError() names it).
+void RegisterCtrlCallback(const char *name, CtrlCallback fn, void *callbackData = nullptr);
+void RegisterPanelCallback(const char *name, PanelCallback fn, void *callbackData = nullptr);
+void RegisterMenuCallback(const char *name, MenuCallback fn, void *callbackData = nullptr);
 void SetStrictCallbacks(bool strict);
 std::vector<std::string> UnresolvedCallbacks(); // "PANEL.CONTROL: CC_NAME", since start
 std::string LastLoadError();
@@ -68,8 +69,8 @@ std::string LastLoadError();
 int InitUIRuntime(int argc, char **argv);
 bool UIRuntimeReady();
 
-// Loads panel resourceNumber from the resource file (a name that maps to the
-// .ui files in the program's resources). Returns a handle > 0 or a negative
+// Loads panel resourceNumber of the resource file (a name whose base, without
+// folder and extension, names a table of toolkit/panel_table.h). Returns a handle > 0 or a negative
 // error.
 int LoadPanel(int parent, const char *resourceFile, int resourceNumber);
 int DiscardPanel(int panel);
