@@ -5,25 +5,26 @@
 #include <cstdint>
 
 #include "koralink.h"
-#include "panel_set.h"
+#include "panel_context.h"
 #include "settings_file.h"
 #include "version.h"
 
 // ---- what a run owns ----------------------------------------------------------
 
-// Everything the program owns from start-up to shutdown. The panel code is
-// lent the pieces it needs; only the shell and the menu see the whole.
+// Everything the program owns from start-up to shutdown. The panels get
+// the context (their callbacks' data); the menu's commands get the whole.
 struct ProgramState {
-    PanelSet panels;
+    PanelContext ui;
     SettingsModel settings;
-    int uiBusy = 0;         // a search, accept, probe or converter access runs
-    int skipBaudSearch = 0; // menu switch: searches list, but probe nothing
-    int devicesChanged = 0; // a converter was written: leaving its dialog searches again
     // The one line the user accepted; it stays open until the program ends
     // and is closed at shutdown whether or not it was ever opened.
     LinkContext sharedLink = {};
 };
 ProgramState &Program();
+
+// Binds the callbacks of every panel to state.ui and the menu's commands to
+// state, before the panels load.
+void RegisterProgramCallbacks(ProgramState &state);
 
 // ---- start-up and shutdown -------------------------------------------------------
 

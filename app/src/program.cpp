@@ -3,11 +3,12 @@
 #include <csignal>
 #include <cstdio>
 
-#include "connection_panels.h"
-#include "debug_log.h"
+#include "connect_panel.h"
+#include "converter_dialog.h"
 #include "menu.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "search_panel.h"
+#include "serial_dialog.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -35,19 +36,27 @@ ProgramState &Program() {
     return g_program;
 }
 
+void RegisterProgramCallbacks(ProgramState &state) {
+    RegisterSearchPanelCallbacks(state.ui);
+    RegisterConnectPanelCallbacks(state.ui);
+    RegisterConverterDialogCallbacks(state.ui);
+    RegisterSerialDialogCallbacks(state.ui);
+    RegisterMenuCommands(state);
+}
+
 int StartProgram(int argc, char **argv) {
     // Everything a second run in the same process must see fresh.
     g_program = ProgramState{};
-    SetDebugLogEnabled(0);
+    PanelContext &ui = g_program.ui;
+    ui.sharedLink = &g_program.sharedLink;
     if (tk::InitUIRuntime(argc, argv) < 0)
         return -1;
 
     // Callbacks are bound by name while the panels load.
-    RegisterShellCallbacks();
-    RegisterPanelCallbacks();
-    if (!LoadPanels(&g_program.panels))
+    RegisterProgramCallbacks(g_program);
+    if (!LoadPanels(&ui.panels))
         return -1;
-    BindMessagePanels(g_program.panels);
+    ui.messages.Bind(ui.panels);
 
     ParseVersion(kProgramVersionText, &ProgramVersion);
     ParseCommandLine(argc, argv, g_program.settings.path);
@@ -56,40 +65,37 @@ int StartProgram(int argc, char **argv) {
     char title[250];
     std::snprintf(title, sizeof title, "%s V%d.%d (Build-date: %s)", kProgramName,
                   ProgramVersion.major, ProgramVersion.minor, kBuildDate);
-    tk::SetPanelAttribute(g_program.panels.search, tk::ATTR_TITLE, title);
+    tk::SetPanelAttribute(ui.panels.search, tk::ATTR_TITLE, title);
 
     SettingsModel &settings = g_program.settings;
     ResolveSettingsPath(settings.path);
     bool loaded = settings.Load() == 0;
 
-    ConnectionPanelsSetup setup;
-    setup.panels = g_program.panels;
-    setup.uiBusy = &g_program.uiBusy;
-    setup.skipBaudSearch = &g_program.skipBaudSearch;
-    setup.devicesChanged = &g_program.devicesChanged;
-    setup.sharedLink = &g_program.sharedLink;
     char history[kSettingsPathSize];
     if (FallbackHistoryPath(history, sizeof history) == 0)
-        setup.fallbackHistoryPath = history;
-    StartConnectionPanels(setup, loaded ? settings.store : nullptr);
+        ui.fallbackHistoryPath = history;
+    StartSearchPanel(ui);
+    StartConnectPanel(ui, loaded ? settings.store : nullptr);
 
-    tk::DisplayPanel(g_program.panels.search);
+    tk::DisplayPanel(ui.panels.search);
     return 0;
 }
 
 int FinishProgram() {
+    PanelContext &ui = g_program.ui;
     WaitWithEvents(1000);
     KORALINK_close(&g_program.sharedLink);
-    StopConnectionPanels(g_program.settings.store);
+    StopConnectPanel(ui, g_program.settings.store);
+    StopSearchPanel(ui);
     g_program.settings.Save();
 
-    PanelSet &panels = g_program.panels;
+    PanelSet &panels = ui.panels;
     tk::DiscardPanel(panels.sercfg);
     tk::DiscardPanel(panels.ethcfg);
     tk::DiscardPanel(panels.con);
     tk::DiscardPanel(panels.search);
     panels = PanelSet{};
-    BindMessagePanels(panels);
+    ui.messages.Bind(panels);
     return 0;
 }
 

@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include "datafiles.h"
-#include "debug_log.h"
 #include "localize.h"
-#include "messages.h"
 #include "program.h"
 #include "settings_file.h"
 #include "textutil.h"
@@ -156,8 +154,8 @@ void LocalizeMainPanels(const char *path) {
     g_languageFiles.emplace_back(path);
     // A file that does not fit leaves the panels (or the rest of them) as
     // they are; there is no one to tell at start-up.
-    LocalizePanel(Program().panels.search, path);
-    LocalizePanel(Program().panels.con, path);
+    LocalizePanel(Program().ui.panels.search, path);
+    LocalizePanel(Program().ui.panels.con, path);
 }
 
 std::vector<std::string> RecordedLanguageFiles() {
@@ -237,8 +235,8 @@ int LoadSettingsStore(IniStore *store, const char *path) {
         // Whatever was read before the failure is not trusted.
         DisposeIniStore(*store);
         *store = nullptr;
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(5));
+        const char *title = Program().ui.messages.Text(4);
+        ShowMessagePopup(title, Program().ui.messages.Text(5));
         return -1;
     }
     return 0;
@@ -250,13 +248,13 @@ int SaveSettingsStore(IniStore store, const char *path) {
     std::string kept; // content the store could not read is copied aside before it is replaced
     if (KeepUnparsedIniCopy(store, &kept) != 0) {
         std::fprintf(stderr, "%s: %s\n", kProgramName, kept.c_str());
-        DebugLog("%s\n", kept.c_str());
+        Program().ui.debugLog.Printf("%s\n", kept.c_str());
     }
     if (WriteIniFile(store, path) != INI_OK) {
         std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, IniLastError());
-        DebugLog("Settings not saved: %s\n", IniLastError());
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(6));
+        Program().ui.debugLog.Printf("Settings not saved: %s\n", IniLastError());
+        const char *title = Program().ui.messages.Text(4);
+        ShowMessagePopup(title, Program().ui.messages.Text(6));
     }
     DisposeIniStore(store);
     return 0;
@@ -273,8 +271,8 @@ int SettingsModel::Load() {
 
 void SettingsModel::Save() {
     if (unreadable) {
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(6));
+        const char *title = Program().ui.messages.Text(4);
+        ShowMessagePopup(title, Program().ui.messages.Text(6));
         DisposeIniStore(store);
     } else if (SaveSettingsStore(store, path) != 0) {
         DisposeIniStore(store); // no path to write to; nothing else owns it

@@ -37,7 +37,7 @@ class AcceptRun : public ::testing::Test {
         SetProgramDirectoryOverride(nullptr);
         lab_.reset();
     }
-    static int Con() { return Program().panels.con; }
+    static int Con() { return Program().ui.panels.con; }
     static int Value(int control) {
         int v = -1;
         tk::GetCtrlVal(Con(), control, &v);
@@ -45,12 +45,12 @@ class AcceptRun : public ::testing::Test {
     }
     static std::string SearchText(int control) {
         char text[256] = "";
-        tk::GetCtrlVal(Program().panels.search, control, text, sizeof text);
+        tk::GetCtrlVal(Program().ui.panels.search, control, text, sizeof text);
         return text;
     }
     // The tree item of the connection whose label starts with name.
     static int TreeItem(const std::string &name) {
-        int count = 0, panel = Program().panels.search;
+        int count = 0, panel = Program().ui.panels.search;
         tk::GetNumListItems(panel, SEARCH_PNL_TREE_CONNECTIONS, &count);
         for (int item = 0; item < count; ++item) {
             std::string label;
@@ -68,7 +68,7 @@ class AcceptRun : public ::testing::Test {
 TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
     Args args{dir / "corvintracer"};
     ASSERT_EQ(StartProgram(args.argc(), args.argv()), 0);
-    int search = Program().panels.search;
+    int search = Program().ui.panels.search;
     tk::CallCtrlCallback(search, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0, 0);
     int item = TreeItem("FT232R");
     ASSERT_GE(item, 0) << "the search did not list the adapter";
