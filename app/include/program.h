@@ -3,6 +3,7 @@
 #define CORVIN_PROGRAM_H
 
 #include <cstdint>
+#include <string>
 
 #include "koralink.h"
 #include "panel_context.h"
@@ -16,6 +17,9 @@
 struct ProgramState {
     PanelContext ui;
     SettingsModel settings;
+    // Where the program looks for its installed data and, when it may write
+    // there, keeps its settings: the executable's folder.
+    std::string programDir;
     // The one line the user accepted; it stays open until the program ends
     // and is closed at shutdown whether or not it was ever opened.
     LinkContext sharedLink = {};
@@ -30,9 +34,12 @@ void RegisterProgramCallbacks(ProgramState &state);
 
 // The whole program: StartProgram, the event loop, FinishProgram.
 int RunProgram(int argc, char **argv);
+int RunProgram(int argc, char **argv, const std::string &programDir);
 // Start-up up to the displayed search panel. 0, or -1 when the run-time or
 // a panel cannot be loaded.
 int StartProgram(int argc, char **argv);
+// The same with the program's folder given (tests run "installed" elsewhere).
+int StartProgram(int argc, char **argv, const std::string &programDir);
 // Everything after the event loop: close the shared line, store and write
 // the settings, discard the panels. Returns 0.
 int FinishProgram();

@@ -5,10 +5,13 @@
 
 #include "connect_panel.h"
 #include "converter_dialog.h"
+#include "datafiles.h"
+#include "localize.h"
 #include "menu.h"
 #include "panel_ids.h"
 #include "search_panel.h"
 #include "serial_dialog.h"
+#include "textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -30,6 +33,34 @@ bool LoadPanels(PanelSet *panels) {
     return true;
 }
 
+// Applies a language file to the search and connect panels (the search
+// panel's menu bar included). A file that does not fit leaves the panels (or
+// the rest of them) as they are; there is no one to tell at start-up.
+void LocalizeMainPanels(const PanelSet &panels, const std::string &file) {
+    LocalizePanel(panels.search, file.c_str());
+    LocalizePanel(panels.con, file.c_str());
+}
+
+// The settings pop-ups: title message 4, text message 5 (read) or 6 (write).
+void SettingsPopup(PanelContext &ui, int message) {
+    const char *title = ui.messages.Text(4);
+    ShowMessagePopup(title, ui.messages.Text(message));
+}
+
+void ReportSave(PanelContext &ui, const SettingsSaveOutcome &outcome) {
+    if (!outcome.keptNote.empty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, outcome.keptNote.c_str());
+        ui.debugLog.Printf("%s\n", outcome.keptNote.c_str());
+    }
+    if (outcome.status == SettingsSaveOutcome::Failed) {
+        std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, outcome.cause.c_str());
+        ui.debugLog.Printf("Settings not saved: %s\n", outcome.cause.c_str());
+    }
+    if (outcome.status == SettingsSaveOutcome::Failed ||
+        outcome.status == SettingsSaveOutcome::KeptUnreadable)
+        SettingsPopup(ui, 6);
+}
+
 } // namespace
 
 ProgramState &Program() {
@@ -45,8 +76,13 @@ void RegisterProgramCallbacks(ProgramState &state) {
 }
 
 int StartProgram(int argc, char **argv) {
+    return StartProgram(argc, argv, ExecutableDirectory());
+}
+
+int StartProgram(int argc, char **argv, const std::string &programDir) {
     // Everything a second run in the same process must see fresh.
     g_program = ProgramState{};
+    g_program.programDir = programDir;
     PanelContext &ui = g_program.ui;
     ui.sharedLink = &g_program.sharedLink;
     if (tk::InitUIRuntime(argc, argv) < 0)
@@ -59,7 +95,9 @@ int StartProgram(int argc, char **argv) {
     ui.messages.Bind(ui.panels);
 
     ParseVersion(kProgramVersionText, &ProgramVersion);
-    ParseCommandLine(argc, argv, g_program.settings.path);
+    ParsedCommandLine commandLine = ParseCommandLine(argc, argv, programDir);
+    for (const std::string &file : commandLine.languageFiles)
+        LocalizeMainPanels(ui.panels, file);
 
     // After localisation, so the title is never translated.
     char title[250];
@@ -68,11 +106,15 @@ int StartProgram(int argc, char **argv) {
     tk::SetPanelAttribute(ui.panels.search, tk::ATTR_TITLE, title);
 
     SettingsModel &settings = g_program.settings;
-    ResolveSettingsPath(settings.path);
-    bool loaded = settings.Load() == 0;
+    CopyText(settings.path, sizeof settings.path, commandLine.settingsPath.c_str());
+    ResolveSettingsPath(settings.path, programDir);
+    SettingsLoad load = settings.Load();
+    if (load == SettingsLoad::Unreadable)
+        SettingsPopup(ui, 5);
+    bool loaded = load == SettingsLoad::Read;
 
     char history[kSettingsPathSize];
-    if (FallbackHistoryPath(history, sizeof history) == 0)
+    if (FallbackHistoryPath(programDir, history, sizeof history) == 0)
         ui.fallbackHistoryPath = history;
     StartSearchPanel(ui);
     StartConnectPanel(ui, loaded ? settings.store : nullptr);
@@ -87,7 +129,7 @@ int FinishProgram() {
     KORALINK_close(&g_program.sharedLink);
     StopConnectPanel(ui, g_program.settings.store);
     StopSearchPanel(ui);
-    g_program.settings.Save();
+    ReportSave(ui, g_program.settings.Save());
 
     PanelSet &panels = ui.panels;
     tk::DiscardPanel(panels.sercfg);
@@ -100,7 +142,11 @@ int FinishProgram() {
 }
 
 int RunProgram(int argc, char **argv) {
-    if (StartProgram(argc, argv) != 0)
+    return RunProgram(argc, argv, ExecutableDirectory());
+}
+
+int RunProgram(int argc, char **argv, const std::string &programDir) {
+    if (StartProgram(argc, argv, programDir) != 0)
         return -1;
     // A logout, a closed terminal or Ctrl-C would otherwise end the run
     // without storing the settings and the history.

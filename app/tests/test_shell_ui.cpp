@@ -25,7 +25,6 @@ namespace {
 class ShellRun : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetProgramDirectoryOverride(dir.path().c_str());
         tk::SetPopupCapture(true);
         // A callback named in the panels but bound to nothing fails the
         // start-up, so a renamed callback cannot leave a dead control.
@@ -35,11 +34,10 @@ class ShellRun : public ::testing::Test {
         if (started)
             FinishProgram();
         tk::TakeCapturedPopups();
-        SetProgramDirectoryOverride(nullptr);
     }
     void Start(std::initializer_list<std::string> extra = {}) {
         args = std::make_unique<Args>(extra);
-        ASSERT_EQ(StartProgram(args->argc(), args->argv()), 0) << tk::LastLoadError();
+        ASSERT_EQ(StartProgram(args->argc(), args->argv(), dir.path()), 0) << tk::LastLoadError();
         started = true;
     }
     int Finish() {

@@ -100,11 +100,10 @@ TEST_F(LangTool, ExportRoundTrips) {
 }
 
 TEST_F(LangTool, ProgramStartsInGerman) {
-    SetProgramDirectoryOverride(dir.c_str());
     tk::SetPopupCapture(true);
     std::string exe = dir + "/corvintracer", lang = "-L" + kGerman;
     char *argv[] = {exe.data(), lang.data(), nullptr};
-    ASSERT_EQ(StartProgram(2, argv), 0) << tk::LastLoadError();
+    ASSERT_EQ(StartProgram(2, argv, dir), 0) << tk::LastLoadError();
     const PanelSet &p = Program().ui.panels;
 
     std::string text;
@@ -125,7 +124,6 @@ TEST_F(LangTool, ProgramStartsInGerman) {
     EXPECT_EQ(LocalizePanel(p.con, kGerman.c_str()), 0);
     FinishProgram();
     tk::TakeCapturedPopups();
-    SetProgramDirectoryOverride(nullptr);
 }
 
 } // namespace
