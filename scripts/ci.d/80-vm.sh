@@ -47,6 +47,10 @@ if [ -z "$kernel_package" ]; then
 fi
 [ -n "$kernel_package" ] && fetch "$kernel_package" "$cache/$kernel_package" ||
     { echo "vm: FAIL cannot fetch Debian's kernel (${kernel_package:-linux-image-amd64})"; exit 1; }
+# Kernels of earlier security updates are of no more use.
+for old in "$cache"/linux-image-*; do
+    [ "$old" = "$cache/$kernel_package" ] || rm -rf "$old"
+done
 fetch busybox-static "$cache/busybox-static" ||
     { echo "vm: FAIL cannot fetch busybox-static"; exit 1; }
 cc -static -O2 -o "$cache/console_watch" "$root/scripts/vm/console_watch.c" ||
