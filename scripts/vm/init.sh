@@ -106,7 +106,7 @@ scan=$(param vm.scan)
 mark "SCAN 0"
 "$scan" --json --log 2>&1 >/tmp/scan0.json | ts '%.s' >/tmp/scan0.log
 mark "SCAN A"
-"$scan" >/tmp/scanA.txt 2>/dev/null
+"$scan" --log 2>&1 >/tmp/scanA.txt | ts '%.s' >/tmp/scanA.log
 settings mid
 prepare
 # Scan 1: the host unplugs an adapter while a probe waits for it. The longer
@@ -121,6 +121,7 @@ kill "$watcher"
 section scan0.json /tmp/scan0.json
 section scan0.log /tmp/scan0.log
 section scanA.txt /tmp/scanA.txt
+section scanA.log /tmp/scanA.log
 section scan1.json /tmp/scan1.json
 section scan1.log /tmp/scan1.log
 section scan2.json /tmp/scan2.json
