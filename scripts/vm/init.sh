@@ -73,7 +73,7 @@ ports=
 for dir in /sys/class/tty/ttyS* /sys/class/tty/ttyUSB* /sys/class/tty/ttyACM*; do
     [ -e "$dir" ] || continue
     tty=${dir##*/}
-    [ "$tty" = "$console" ] && continue
+    case " $console " in *" $tty "*) continue ;; esac
     [ -f "$dir/type" ] && [ "$(cat "$dir/type")" = 0 ] && continue
     ports="$ports $tty"
 done
