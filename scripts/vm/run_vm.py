@@ -487,7 +487,11 @@ def check_guest(g, sensors, check):
     blocks = wait_blocks(log1, number) if number else []
     gone_block = next((b for b in blocks if g.unplugged_at and
                        any(line in g.unplugged_at for line in b[:1])), blocks[0] if blocks else [])
-    causes = [line for line in gone_block if line.startswith("Cause:")]
+    # A "Cause:" line as the log gives open failures, or the wait's own lines
+    # naming what happened.
+    causes = [line for line in gone_block if line.startswith("Cause:") or
+              re.search(r"vanish|gone|removed|unplugged|disconnected|no such device|"
+                        r"input/output error", line, re.IGNORECASE)]
     check(bool(causes), f"the unplugged adapter's wait ends with its cause in the log",
           "logged: " + " | ".join(gone_block) if gone_block else "no wait logged")
     if causes:
