@@ -1,7 +1,7 @@
-#include "menu.h"
+#include "app/menu.h"
 
-#include "debug_log.h"
-#include "program.h"
+#include "app/program.h"
+#include "panels/debug_log.h"
 #include "search_panel.h"
 #include "search_pnl.h"
 #include "toolkit/ui.h"

@@ -7,8 +7,8 @@
 
 #include "con_pnl.h"
 #include "connection_panels.h"
-#include "messages.h"
-#include "textutil.h"
+#include "panels/messages.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

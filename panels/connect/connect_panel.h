@@ -4,8 +4,8 @@
 #define CORVIN_CONNECT_PANEL_H
 
 #include "connection_settings.h"
-#include "ini.h"
-#include "olist.h"
+#include "support/ini.h"
+#include "support/olist.h"
 
 // The history of accepted connections, newest first (ConnectionSettings
 // items); exists between StartConnectionPanels and StopConnectionPanels.

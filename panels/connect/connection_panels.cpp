@@ -5,12 +5,12 @@
 #include "connect_panel.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "progress.h"
 #include "search_panel.h"
 #include "search_pnl.h"
 #include "sensor_link.h"
 #include "serial_dialog.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 namespace {
 

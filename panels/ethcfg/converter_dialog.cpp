@@ -8,12 +8,12 @@
 #include "con_pnl.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
-#include "debug_log.h"
 #include "ethcfg_pnl.h"
-#include "messages.h"
 #include "own_address.h"
+#include "panels/debug_log.h"
+#include "panels/messages.h"
+#include "search/text_format.h"
 #include "search_panel.h"
-#include "text_format.h"
 #include "toolkit/ui.h"
 
 ConnectionRecord EditedConverter = {};

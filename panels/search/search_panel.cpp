@@ -9,11 +9,11 @@
 #include "connect_panel.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
-#include "messages.h"
-#include "progress.h"
+#include "panels/messages.h"
+#include "search/text_format.h"
 #include "search_pnl.h"
-#include "text_format.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 namespace {
 

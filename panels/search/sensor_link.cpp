@@ -10,8 +10,8 @@
 #include "connect_panel.h"
 #include "connection_panels.h"
 #include "koralink.h"
-#include "messages.h"
-#include "textutil.h"
+#include "panels/messages.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "messages.h"
+#include "panels/messages.h"
 #include "sensor_link.h"
 #include "sercfg_pnl.h"
-#include "textutil.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

@@ -17,10 +17,10 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "corvinsim/lab.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/messages.h"
 #include "search_panel.h"
+#include "sim/lab.h"
 #include "strict_callbacks.h"
 #include "toolkit/ui.h"
 

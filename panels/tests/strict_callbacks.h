@@ -9,7 +9,7 @@
 #include <string>
 
 #include "panel_ids.h"
-#include "panel_set.h"
+#include "panels/panel_set.h"
 #include "toolkit/ui.h"
 
 // After the panels' callbacks are registered and before any panel loads.

@@ -15,7 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 using namespace corvinsim;
 

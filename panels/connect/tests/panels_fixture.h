@@ -8,8 +8,8 @@
 #include <string>
 
 #include "connection_panels.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/messages.h"
 #include "strict_callbacks.h"
 #include "toolkit/ui.h"
 

@@ -8,11 +8,11 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "fake_link.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/messages.h"
 #include "search_panel.h"
 #include "strict_callbacks.h"
-#include "textutil.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
