@@ -6,7 +6,7 @@
 //                            protocol from there and serves its data port
 //                            there. Loopback only.
 //   UdpPort=                 protocol port; default the lab's discovery port
-//                            (see [lab] LanTargets in corvinsim/lab.h)
+//                            (see [lab] LanTargets in sim/lab.h)
 //   DataPort=0               LP, the TCP data port; 0 = a free port
 //   Mac=00:08:DC:00:00:21    default 00:08:DC:00:00:<last part of Host>
 //   Model=WIZ750SR  Version=1.4.5  BootMs=300
