@@ -4,6 +4,7 @@
 #define CORVIN_DEBUG_LOG_H
 
 #include "search/search_engine.h"
+#include "support/compiler.h"
 
 class DebugLog : private SearchLog {
   public:
