@@ -18,9 +18,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "corvinsim/lab.h"
 #include "frame.h"
-#include "search_engine.h"
+#include "search/search_engine.h"
+#include "sim/lab.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "line.h"
 #include "net_common.h"
 #include "portenum.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 using namespace koralink;
 

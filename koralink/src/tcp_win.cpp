@@ -12,7 +12,7 @@
 #include <ws2tcpip.h>
 
 #include "net_common.h"
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 namespace koralink {
 

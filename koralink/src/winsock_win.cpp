@@ -6,7 +6,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 namespace koralink {
 

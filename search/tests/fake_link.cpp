@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 

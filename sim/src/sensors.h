@@ -2,7 +2,7 @@
 #ifndef CORVINSIM_SENSORS_H
 #define CORVINSIM_SENSORS_H
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 
@@ -10,6 +10,8 @@ std::unique_ptr<Device> MakeUsbSensor(const SectionView &section, LabBuilder &la
                                       std::string *error);
 std::unique_ptr<Device> MakeComSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error);
+std::unique_ptr<Device> MakeExportedPtySensor(const SectionView &section, LabBuilder &lab,
+                                              std::string *error);
 std::unique_ptr<Device> MakeTcpSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error);
 

@@ -8,14 +8,14 @@
 #include "connection_tree.h"
 #include "fake_link.h"
 #include "panel_ids.h"
-#include "panel_set.h"
-#include "textutil.h"
+#include "panels/panel_set.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
 
 int g_selectCalls = 0;
-void CountSelect() {
+void CountSelect(void *) {
     ++g_selectCalls;
 }
 
@@ -30,7 +30,7 @@ class TreeControl : public ::testing::Test {
         panel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         ASSERT_GT(panel_, 0) << tk::LastLoadError();
         ASSERT_EQ(ConnectionTree_Create(panel_, SEARCH_PNL_TREE_CONNECTIONS, &tree_), 0);
-        ConnectionTree_SetSelectionCallback(tree_, CountSelect);
+        ConnectionTree_SetSelectionCallback(tree_, CountSelect, nullptr);
         g_selectCalls = 0;
     }
     void TearDown() override {
