@@ -42,7 +42,7 @@ void Log::operator()(const char *format, ...) const {
         sink_->Write(text.c_str());
 }
 
-std::string FormatText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char *format, ...) CORVIN_PRINTF_FORMAT(1, 2);
 std::string FormatText(const char *format, ...) {
     va_list args;
     va_start(args, format);
@@ -251,7 +251,7 @@ class Identification {
     void waitPass(const Pass &pass, int m);
     void logSkip(int i, const ConnectionEntry &entry, bool applicable) const;
     SensorAnswers ask(const Pass &pass, int i, const ConnectionEntry &entry);
-    void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
+    void logAt(const char *format, ...) const CORVIN_PRINTF_FORMAT(2, 3);
 
     const LinkApi &api_;
     Log log_;
