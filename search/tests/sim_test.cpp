@@ -3,6 +3,7 @@
 // loopback.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
