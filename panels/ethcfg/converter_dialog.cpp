@@ -14,6 +14,7 @@
 #include "own_address.h"
 #include "panels/debug_log.h"
 #include "panels/messages.h"
+#include "search/converter_values.h"
 #include "search/text_format.h"
 #include "search_panel.h"
 #include "toolkit/ui.h"
@@ -103,6 +104,25 @@ void ShowAccessOutcome(const char *what, int result) {
         DebugLog("%s\n", text.c_str());
     }
     ShowStatus(text.c_str(), -1);
+}
+
+// The dialog's own words for a field a write would refuse.
+const char *FieldLabel(ConverterField field) {
+    switch (field) {
+    case ConverterField::OwnAddress:
+        return "Device IP address";
+    case ConverterField::SubnetMask:
+        return "Subnet mask";
+    case ConverterField::Gateway:
+        return "Gateway address";
+    case ConverterField::LocalPort:
+        return "Device port nbr.";
+    case ConverterField::RemoteHost:
+        return "Destination IP address";
+    case ConverterField::RemotePort:
+        return "Destination port nbr.";
+    }
+    return "";
 }
 
 } // namespace
@@ -267,7 +287,16 @@ int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *, int, int) {
     if (event != tk::EVENT_COMMIT || !TakeUiBusy())
         return 0;
     ShowStatus("", 0);
-    ReadConverterPanel(&EditedConverter);
+    ConnectionRecord typed = EditedConverter;
+    ReadConverterPanel(&typed);
+    // A value the module must not be given is named before anything is
+    // sent; the typed values stay in the panel to be corrected.
+    if (auto fault = CheckConverterValues(typed)) {
+        ShowStatus((std::string(FieldLabel(fault->field)) + ": " + fault->why).c_str(), -1);
+        ReleaseUiBusy();
+        return 0;
+    }
+    EditedConverter = typed;
     // A rate the library cannot write (the ring's extra item) is sent as
     // "unknown", so the module keeps it.
     ConnectionRecord sent = EditedConverter;
