@@ -362,13 +362,17 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
         log(" * found %d serial connections.\n", serialCount);
         log(" * found %d network connections.\n", networkCount);
         Identification run(request, entries, work);
+        std::vector<int> cycles = SerialCycleCodes(request);
+        progress->ProbingPlanned((networkCount > 0 ? 1 : 0) +
+                                     (serialCount > 0 ? static_cast<int>(cycles.size()) : 0),
+                                 m);
         if (networkCount > 0) {
             progress->PassMilestones(m);
             run.round(Pass{true, 0, 0, "Checking network devices ...", true}, m);
         }
         if (serialCount > 0) {
             progress->PassMilestones(m);
-            for (int code : kSerialCycleCodes) {
+            for (int code : cycles) {
                 int baud = KoralinkBaudRate(code);
                 run.round(Pass{false, baud, code, std::to_string(baud) + " baud ...", false}, m);
             }
@@ -440,6 +444,18 @@ int RunSearch(const SearchRequest &request, ListType entries) {
     int result = IdentifyRecords(request, records, entries);
     ListDispose(records);
     return result;
+}
+
+std::vector<int> SerialCycleCodes(const SearchRequest &request) {
+    std::vector<int> codes(std::begin(kSerialCycleCodes), std::end(kSerialCycleCodes));
+    for (int code : request.extraCycleCodes) {
+        bool known = KoralinkBaudRate(code) > 0;
+        for (int c : codes)
+            known = known && c != code;
+        if (known)
+            codes.push_back(code);
+    }
+    return codes;
 }
 
 // ---- the real library ----------------------------------------------------------

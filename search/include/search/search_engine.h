@@ -35,6 +35,12 @@ inline constexpr int kSerialCycleCodes[5] = {KORALINK_BAUD_115200, KORALINK_BAUD
                                              KORALINK_BAUD_57600, KORALINK_BAUD_38400,
                                              KORALINK_BAUD_9600};
 
+// The rates above the five: a sensor set to one of them is found only by a
+// search asked to look there (they cost a cycle each on every port still
+// unidentified).
+inline constexpr int kFastCycleCodes[3] = {KORALINK_BAUD_230400, KORALINK_BAUD_460800,
+                                           KORALINK_BAUD_921600};
+
 // ---- what a search reports to -------------------------------------------------
 
 // Receives the step-by-step log. The wording of the lines is fixed: users
@@ -54,6 +60,9 @@ class SearchProgress {
     virtual void ListingStarted(const char * /*text*/) {}
     // A probe pass over count connections begins: one milestone each.
     virtual void PassMilestones(int /*count*/) {}
+    // Before the first probe: the passes to come (the network pass and the
+    // serial cycles), each advancing once per connection.
+    virtual void ProbingPlanned(int /*passes*/, int /*connections*/) {}
     virtual void Start(const char * /*text*/) {}
     virtual void Advance(const char * /*text*/) {}
     virtual void End(const char * /*text*/) {}
@@ -104,7 +113,14 @@ struct SearchRequest {
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;
+    // Baud codes probed after the five on ports still unidentified, in this
+    // order (kFastCycleCodes for all rates; a rate just written to a sensor).
+    // Codes of the five and repeats are left out.
+    std::vector<int> extraCycleCodes;
 };
+
+// The serial cycles a search runs: the five, then the extra codes.
+std::vector<int> SerialCycleCodes(const SearchRequest &request);
 
 // A complete search: lists the candidates, probes them unless told not to,
 // and puts one ConnectionEntry per candidate into entries (emptied first).
