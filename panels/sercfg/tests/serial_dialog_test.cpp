@@ -77,6 +77,8 @@ TEST_F(SerialDialog, OpeningIdentifiesTheSensor) {
     SearchAndOpen();
     EXPECT_EQ(Visible(panels_.con), 0);
     EXPECT_EQ(Val(D(), SERCFG_PNL_NUMR_COM_PORT_NO), 41);
+    EXPECT_EQ(Attr(D(), SERCFG_PNL_NUMR_COM_PORT_NO, tk::ATTR_CTRL_MODE), 0)
+        << "the port a write goes to is shown, not typed";
     EXPECT_EQ(Text(D(), SERCFG_PNL_STRG_DEVICE_INFO), "CT-9 test probe v1.2");
     EXPECT_EQ(Val(D(), SERCFG_PNL_RING_BAUDRATE), KORALINK_BAUD_115200);
     EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS),
@@ -169,4 +171,29 @@ TEST_F(SerialDialog, ClosingGoesBackWithoutSearch) {
     EXPECT_EQ(Visible(panels_.con), 1);
     EXPECT_NE(EditedConverter.comNumber, 0) << "closing clears nothing";
     EXPECT_EQ(ListNumItems(g_connectionTree->entries), entries);
+}
+
+// The in-use check compares ports: an accepted line on one port leaves Test
+// and a rate change free on every other port, and refuses its own.
+TEST_F(SerialDialog, AnAcceptedLineOnAnotherPortBlocksNeitherTestNorARateChange) {
+    SearchAndOpen();
+    AcceptedOn(40);
+    tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_38400);
+    Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
+    const auto found = std::make_pair(std::string("Found sensor #00041: CT-9 test probe v1.2"), 0);
+    EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS), found) << "rate change on COM41";
+
+    struct Case {
+        int com;
+        std::pair<std::string, int> status;
+    } cases[] = {
+        {41, found},
+        {40, {"Connection is already in use!", -1}},
+    };
+    for (const Case &c : cases) {
+        ConnectPanelOn(TRANSFER_USB_COM, c.com, KORALINK_BAUD_38400);
+        Commit(panels_.con, CON_PNL_PICT_SEARCH_CALL);
+        EXPECT_EQ(Status(panels_.con, CON_PNL_STRG_COMM_STATUS), c.status)
+            << "Test on COM" << c.com;
+    }
 }
