@@ -105,7 +105,19 @@ void SearchAgain() {
     tk::ClearListCtrl(setup.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
     tk::HidePanel(setup.panels.con);
     tk::DisplayPanel(setup.panels.search);
+    ConnectionTree *tree = g_connectionTree;
+    ConnectionEntry previous;
+    bool selected = tree && tree->selectedPosition > 0 &&
+                    ListGetItem(tree->entries, &previous, tree->selectedPosition) == 0;
     RunConnectionSearch(setup.skipBaudSearch ? *setup.skipBaudSearch : 0);
+    // Old positions mean nothing in the new results: the selection follows
+    // its connection, and the fields show it as it now is (a converter's new
+    // port, a sensor's new rate); a connection that is gone leaves nothing
+    // to copy or accept.
+    if (selected && ConnectionTree_SelectSame(tree, previous) == 0) {
+        tk::SetCtrlVal(setup.panels.search, SEARCH_PNL_STRG_COPY_COM_OR_IP, "");
+        tk::SetCtrlVal(setup.panels.search, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "");
+    }
     ReleaseUiBusy();
 }
 

@@ -79,6 +79,9 @@ void AcceptConnection() {
         // A line that opened is remembered even when its sensor was silent.
         RememberConnection();
         FillHistoryRing();
+    } else if (s.mode == TRANSFER_NONE) {
+        // Nothing was tried, so the library has no cause to give.
+        std::snprintf(text, sizeof text, "%s: no connection type chosen", GetMessageText(7));
     } else {
         LinkErrorText(text, sizeof text, *shared);
     }

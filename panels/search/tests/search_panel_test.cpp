@@ -103,7 +103,7 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     EXPECT_EQ(busy_, 0);
     int count = 0;
     tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &count);
-    EXPECT_EQ(count, 2 + 2 + 1 + 5) << "two empty groups, the other group with COM3 and 4 lines";
+    EXPECT_EQ(count, 2 + 2 + 1 + 6) << "two empty groups, the other group with COM3 and 5 lines";
     int visible = -1;
     tk::GetPanelAttribute(conPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 0);
@@ -196,6 +196,48 @@ TEST_F(SearchPanel, SelectionFillsTheCopyFields) {
         << "the copy fields keep the last selection";
     Select(1, "SERIAL: COM3");
     EXPECT_EQ(Dimmed(), 0) << "a usable selection makes accept usable again";
+}
+
+// A search after a change: the selection follows its connection to its new
+// place and settings, and one that is gone leaves nothing stale to use.
+TEST_F(SearchPanel, ANewSearchKeepsTheSelectionOnItsConnectionOrDropsIt) {
+    ConnectionRecord converter = LanRecord("Conv", 127, 0, 0, 20, 5000);
+    converter.mac[5] = 0x21;
+    Lab().lan.push_back(converter);
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"));
+    SearchAgain();
+    Select(1, "TCP/IP: 127.0.0.20:5000");
+
+    struct Case {
+        const char *what;
+        int newPort;      // the converter's port in the next search; 0: gone
+        bool otherFirst;  // another converter is listed before it
+        int position;     // its new position; 0: no selection
+        const char *copy; // the port copy field
+        int remotePort;   // the connect panel's port
+        int acceptDimmed;
+    } cases[] = {
+        {"port changed", 6000, false, 1, "6000", 6000, 0},
+        {"moved down the list", 6001, true, 2, "6001", 6001, 0},
+        {"gone", 0, false, 0, "", 6001, 1},
+    };
+    for (const Case &c : cases) {
+        Lab().lan.clear();
+        ConnectionRecord other = LanRecord("Other", 127, 0, 0, 30, 5000);
+        other.mac[5] = 0x30;
+        if (c.otherFirst)
+            Lab().lan.push_back(other);
+        converter.localPort = c.newPort;
+        if (c.newPort)
+            Lab().lan.push_back(converter);
+        SearchAgain();
+        EXPECT_EQ(g_connectionTree->selectedPosition, c.position) << c.what;
+        EXPECT_EQ(Field(SEARCH_PNL_STRG_CPY_BAUD_OR_PORT), c.copy) << c.what;
+        int port = -1;
+        tk::GetCtrlVal(conPanel_, CON_PNL_NUMR_REMOTE_PORT, &port);
+        EXPECT_EQ(port, c.remotePort) << c.what;
+        EXPECT_EQ(Dimmed(), c.acceptDimmed) << c.what;
+    }
 }
 
 TEST_F(SearchPanel, CopyButtonsPutTheFieldsOnTheClipboard) {
