@@ -1,6 +1,7 @@
 #include "app/menu.h"
 
 #include "app/program.h"
+#include "connection_tree.h"
 #include "panels/debug_log.h"
 #include "search_panel.h"
 #include "search_pnl.h"
@@ -44,6 +45,16 @@ void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
     skip = skip == 0 ? 1 : 0;
     tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
                             tk::ATTR_CHECKED, skip);
+}
+
+// Three more probe cycles in every search while it is on; like the skip
+// switch it is not stored.
+void CC_SEARCH_ALL_BAUD(int, int, void *, int) {
+    int &all = Program().searchAllRates;
+    all = all == 0 ? 1 : 0;
+    SetSearchAllRates(all != 0);
+    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SEARCH_ALL_BAUD,
+                            tk::ATTR_CHECKED, all);
 }
 
 void CC_CON_MENU_ABOUT(int, int, void *, int) {

@@ -193,17 +193,22 @@ TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {
 
 TEST_F(ShellRun, SkipBaudSearchingTogglesFlagAndCheckMark) {
     Start({dir / "corvintracer"});
-    int on = -1;
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, &on);
-    EXPECT_EQ(Program().skipBaudSearch, 1);
-    EXPECT_EQ(on, 1);
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, &on);
-    EXPECT_EQ(Program().skipBaudSearch, 0);
-    EXPECT_EQ(on, 0);
+    const struct {
+        int item;
+        int *flag;
+    } switches[] = {
+        {CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD, &Program().skipBaudSearch},
+        {CON_MENU_SETTINGS_SEARCH_ALL_BAUD, &Program().searchAllRates},
+    };
+    for (const auto &s : switches) {
+        for (int want : {1, 0}) {
+            int on = -1;
+            tk::CallMenuCallback(Program().panels.menuBar, s.item);
+            tk::GetMenuBarAttribute(Program().panels.menuBar, s.item, tk::ATTR_CHECKED, &on);
+            EXPECT_EQ(*s.flag, want) << s.item;
+            EXPECT_EQ(on, want) << s.item;
+        }
+    }
 }
 
 TEST_F(ShellRun, ResearchDoesNothingWhileBusy) {

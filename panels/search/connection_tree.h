@@ -59,6 +59,12 @@ void SetSearchLinkApi(const LinkApi *api); // null: back to the real library
 // A complete search on the program's tree (g_connectionTree): lists the
 // candidates, probes them unless skipBaudSearch is set, rebuilds the tree.
 void RunConnectionSearch(int skipBaudSearch);
+// The menu's "Search all baudrates": every search probes the rates above the
+// five too (not stored).
+void SetSearchAllRates(bool on);
+// The next search that probes also tries this baud code (a rate just written
+// to a sensor), after the five when it is none of them.
+void IncludeRateInNextSearch(int baudCode);
 // One ConnectionEntry per record into entries (emptied by the caller),
 // identified when probe is set; progressPanel 0 means no progress bar.
 // Returns 0, or -1 when the work storage could not be had.

@@ -7,37 +7,50 @@
 #include "connection_tree.h"
 #include "panels/debug_log.h"
 #include "panels/messages.h"
+#include "search/search_progress_plan.h"
 #include "toolkit/ui.h"
 #include "ui/progress.h"
 
 namespace {
 
 const LinkApi *g_api = nullptr;
+bool g_allRates = false;
+int g_writtenRateCode = -1;
 
-// The search's progress on the tree's bar.
-class BarProgress : public SearchProgress {
+// The bar control behind a whole search's progress.
+class BarDriver : public ProgressBarDriver {
   public:
-    BarProgress(int panel, int control) : panel_(panel), control_(control) {}
+    BarDriver(int panel, int control) : panel_(panel), control_(control) {}
 
-    void ListingStarted(const char *text) override {
-        static const double kPhases[] = {33.0, 66.0, 0.0};
+    void Begin(const std::vector<double> &milestones, const char *text) override {
         ClearProgressMilestones(panel_, control_);
         SetProgressAttribute(panel_, control_, PROGRESS_ATTR_UPDATE_MODE, 2);
-        SetProgressMilestones(panel_, control_, kPhases);
+        SetMilestones(milestones);
         StartProgress(panel_, control_, text);
     }
-    void PassMilestones(int count) override {
-        ClearProgressMilestones(panel_, control_);
-        for (int k = 1; k <= count; ++k)
-            AddProgressMilestone(panel_, control_, 100.0 * k / count);
+    void Replan(const std::vector<double> &milestones) override { SetMilestones(milestones); }
+    void Reach(const char *text) override {
+        AdvanceProgress(panel_, control_, text);
+        // The listing blocks this thread between its steps: show each one.
+        tk::ProcessDrawEvents();
     }
-    void Start(const char *text) override { StartProgress(panel_, control_, text); }
-    void Advance(const char *text) override { AdvanceProgress(panel_, control_, text); }
-    void End(const char *text) override { EndProgress(panel_, control_, nullptr, text); }
+    void Label(const char *text) override {
+        if (text)
+            tk::SetCtrlAttribute(panel_, control_, tk::ATTR_LABEL_TEXT, text);
+    }
+    void Finish(const char *text) override { EndProgress(panel_, control_, nullptr, text); }
 
   private:
+    void SetMilestones(std::vector<double> milestones) {
+        milestones.push_back(0.0);
+        SetProgressMilestones(panel_, control_, milestones.data());
+    }
     int panel_, control_;
 };
+
+// The progress of the search under way, so that its identification goes on
+// with the run its listing began.
+WholeSearchProgress *g_searchProgress = nullptr;
 
 SearchRequest RequestFor(int probe, SearchProgress *bar, bool display) {
     SearchRequest request;
@@ -46,6 +59,12 @@ SearchRequest RequestFor(int probe, SearchProgress *bar, bool display) {
     request.log = DebugSearchLog();
     request.progress = bar;
     request.waiter = display ? DisplayAliveExchangeWait : nullptr;
+    // A rate just written first: that is where the sensor now is.
+    if (g_writtenRateCode >= 0)
+        request.extraCycleCodes.push_back(g_writtenRateCode);
+    if (g_allRates)
+        request.extraCycleCodes.insert(request.extraCycleCodes.end(), std::begin(kFastCycleCodes),
+                                       std::end(kFastCycleCodes));
     return request;
 }
 
@@ -59,11 +78,21 @@ void SetSearchLinkApi(const LinkApi *api) {
     g_api = api;
 }
 
+void SetSearchAllRates(bool on) {
+    g_allRates = on;
+}
+
+void IncludeRateInNextSearch(int baudCode) {
+    g_writtenRateCode = baudCode;
+}
+
 int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
                         ListType entries) {
-    BarProgress bar(progressPanel, progressControl);
+    BarDriver driver(progressPanel, progressControl);
+    WholeSearchProgress own(&driver, true);
     bool hasBar = progressPanel > 0;
-    return IdentifyRecords(RequestFor(probe, hasBar ? &bar : nullptr, hasBar), records, entries);
+    SearchProgress *bar = g_searchProgress ? g_searchProgress : &own;
+    return IdentifyRecords(RequestFor(probe, hasBar ? bar : nullptr, hasBar), records, entries);
 }
 
 int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe) {
@@ -81,12 +110,17 @@ void RunConnectionSearch(int skipBaudSearch) {
     if (!records)
         return;
     bool hasBar = tree && tree->hasProgress;
-    BarProgress bar(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
+    BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
+    WholeSearchProgress bar(&driver, !skipBaudSearch);
     SearchRequest request = RequestFor(1, hasBar ? &bar : nullptr, false);
     request.texts = {GetMessageText(0), GetMessageText(1), GetMessageText(2), GetMessageText(3)};
     ListConnections(request, &records);
 
+    g_searchProgress = hasBar ? &bar : nullptr;
     ConnectionTree_Search(tree, records, skipBaudSearch ? 0 : 1);
+    g_searchProgress = nullptr;
+    if (!skipBaudSearch)
+        g_writtenRateCode = -1;
     ConnectionTree_Show(tree);
     ListDispose(records);
 }

@@ -18,6 +18,7 @@ struct ProgramState {
     SettingsModel settings;
     int uiBusy = 0;         // a search, accept, probe or converter access runs
     int skipBaudSearch = 0; // menu switch: searches list, but probe nothing
+    int searchAllRates = 0; // menu switch: searches probe above 115200 too
     int devicesChanged = 0; // a converter was written: leaving its dialog searches again
     // The one line the user accepted; it stays open until the program ends
     // and is closed at shutdown whether or not it was ever opened.

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "connection_panels.h"
 #include "connection_tree.h"
@@ -238,6 +239,58 @@ TEST_F(SearchPanel, ANewSearchKeepsTheSelectionOnItsConnectionOrDropsIt) {
         EXPECT_EQ(port, c.remotePort) << c.what;
         EXPECT_EQ(Dimmed(), c.acceptDimmed) << c.what;
     }
+}
+
+// The bar as each probe opens its line: it moves on through the network
+// pass and every rate cycle, and shows 100 % only once the search is done.
+std::vector<double> g_barAtOpen;
+int g_barPanel = 0;
+double BarValue() {
+    double value = -1;
+    tk::GetCtrlVal(g_barPanel, SEARCH_PNL_PRBR_PROGRESS, &value);
+    return value;
+}
+int OpenSerialSeen(LinkContext *ctx, int com, int code, int mode) {
+    if (ctx)
+        g_barAtOpen.push_back(BarValue());
+    return FakeLinkApi().init_rs232(ctx, com, code, mode);
+}
+int OpenTcpSeen(LinkContext *ctx, int port, const char *ip, int mode) {
+    g_barAtOpen.push_back(BarValue());
+    return FakeLinkApi().init_tcp(ctx, port, ip, mode);
+}
+
+TEST_F(SearchPanel, TheBarMovesThroughEveryPassAndEndsWithTheSearch) {
+    Lab().lan.push_back(LanRecord("Conv", 127, 0, 0, 20, 5000));
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"));
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 4, "COM4", "COM port"));
+    for (int com : {3, 4}) {
+        FakePort silent;
+        silent.com = com;
+        Lab().ports.push_back(silent);
+    }
+    LinkApi seen = FakeLinkApi();
+    seen.init_rs232 = OpenSerialSeen;
+    seen.init_tcp = OpenTcpSeen;
+    SetSearchLinkApi(&seen);
+    g_barPanel = searchPanel_;
+    g_barAtOpen.clear();
+    SetSearchAllRates(true);
+    SearchAgain();
+    SetSearchAllRates(false);
+
+    ASSERT_EQ(g_barAtOpen.size(), 1u + 8 * 2) << "the converter, two ports at eight rates";
+    for (size_t k = 0; k < g_barAtOpen.size(); ++k) {
+        EXPECT_LT(g_barAtOpen[k], 100.0) << "probe " << k << " runs under a full bar";
+        if (k > 0) {
+            EXPECT_GE(g_barAtOpen[k], g_barAtOpen[k - 1]) << "probe " << k;
+        }
+    }
+    EXPECT_GT(g_barAtOpen.back(), g_barAtOpen.front());
+    EXPECT_EQ(BarValue(), 100.0);
+    std::string label;
+    tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
+    EXPECT_EQ(label, "Done.");
 }
 
 TEST_F(SearchPanel, CopyButtonsPutTheFieldsOnTheClipboard) {

@@ -197,3 +197,35 @@ TEST_F(SerialDialog, AnAcceptedLineOnAnotherPortBlocksNeitherTestNorARateChange)
             << "Test on COM" << c.com;
     }
 }
+
+// A rate above 115200: a warning first, then the search after the dialog
+// still finds the sensor there; later searches only with all rates on.
+TEST_F(SerialDialog, ARateAboveTheUsualOnesIsWarnedAndFoundByTheNextSearch) {
+    SearchAndOpen();
+    tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_230400);
+    Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
+    auto popups = tk::TakeCapturedPopups();
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0].title, "Warning");
+    EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS).second, 0);
+
+    Commit(D(), SERCFG_PNL_PICT_SERIAL_CNF_QUIT);
+    struct Case {
+        const char *what;
+        bool allRates;
+        int baud; // 0: not identified
+    } cases[] = {
+        {"the search after the change", false, 230400},
+        {"a later search", false, 0},
+        {"with all rates", true, 230400},
+    };
+    for (const Case &c : cases) {
+        SetSearchAllRates(c.allRates);
+        if (c.baud == 0 || c.allRates)
+            SearchAgain();
+        const ConnectionEntry *port = PortEntry(41);
+        ASSERT_NE(port, nullptr) << c.what;
+        EXPECT_EQ(port->identified ? port->baudRate : 0, c.baud) << c.what;
+    }
+    SetSearchAllRates(false);
+}
