@@ -1,33 +1,42 @@
 #include "app/menu.h"
 
 #include "app/program.h"
-#include "connection_tree.h"
-#include "panels/debug_log.h"
-#include "search_panel.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
 #include "toolkit/ui.h"
 
-// The same steps as the search button's, busy check included.
-void CC_CON_MENU_RESEARCH(int, int, void *, int) {
-    SearchAgain();
+namespace {
+ProgramState &StateOf(void *data) {
+    return *static_cast<ProgramState *>(data);
+}
+} // namespace
+
+void RegisterMenuCommands(ProgramState &state) {
+    RegisterConMenuCallbacks(&state);
 }
 
-void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
-    tk::HidePanel(Program().panels.search);
-    tk::DisplayPanel(Program().panels.con);
+// The same steps as the search button's, busy check included.
+void CC_CON_MENU_RESEARCH(int, int, void *data, int) {
+    StateOf(data).ui.SearchAgain();
+}
+
+void CC_CON_MENU_CONFIGURE(int, int, void *data, int) {
+    const PanelSet &panels = StateOf(data).ui.panels;
+    tk::HidePanel(panels.search);
+    tk::DisplayPanel(panels.con);
 }
 
 void CC_CON_MENU_EXIT(int, int, void *, int) {
     tk::QuitUserInterface(0);
 }
 
-void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
-    int on = DebugLogEnabled() == 0 ? 1 : 0;
-    SetDebugLogEnabled(on);
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
-                            tk::ATTR_CHECKED, on);
-    if (on == 0) {
+void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    bool on = !ui.debugLog.Enabled();
+    ui.debugLog.SetEnabled(on);
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, on ? 1 : 0);
+    if (!on) {
         // Hidden, not cleared: the next switch-on clears it.
         tk::ConsoleSetVisible(0);
         return;
@@ -40,28 +49,23 @@ void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
     tk::ConsolePrint("Starting log.\n");
 }
 
-void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
-    int &skip = Program().skipBaudSearch;
-    skip = skip == 0 ? 1 : 0;
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, skip);
+void CC_SKIP_SEARCHING_BAUD(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    ui.skipBaudSearch = !ui.skipBaudSearch;
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+                            tk::ATTR_CHECKED, ui.skipBaudSearch ? 1 : 0);
 }
 
 // Three more probe cycles in every search while it is on; like the skip
 // switch it is not stored.
-void CC_SEARCH_ALL_BAUD(int, int, void *, int) {
-    int &all = Program().searchAllRates;
-    all = all == 0 ? 1 : 0;
-    SetSearchAllRates(all != 0);
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SEARCH_ALL_BAUD,
-                            tk::ATTR_CHECKED, all);
+void CC_SEARCH_ALL_BAUD(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    ui.searchAllRates = !ui.searchAllRates;
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SEARCH_ALL_BAUD, tk::ATTR_CHECKED,
+                            ui.searchAllRates ? 1 : 0);
 }
 
 void CC_CON_MENU_ABOUT(int, int, void *, int) {
     // Fixed text, deliberately not built from ProgramVersion.
     tk::MessagePopup("About", "Corvintracer 1.0.3.0\n\n[Build: Apr 22 2015]");
-}
-
-void RegisterShellCallbacks() {
-    RegisterConMenuCallbacks(nullptr);
 }

@@ -1,21 +1,19 @@
 // The program's searches: the search core wired to the tree on the search
-// panel, its progress bar and the debug log.
+// panel, its progress bar and the debug log. Everything that drives a search
+// from the panels is here.
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "connection_tree.h"
-#include "panels/debug_log.h"
-#include "panels/messages.h"
+#include "panels/panel_context.h"
 #include "search/search_progress_plan.h"
+#include "search_panel.h"
+#include "search_pnl.h"
 #include "toolkit/ui.h"
 #include "ui/progress.h"
 
 namespace {
-
-const LinkApi *g_api = nullptr;
-bool g_allRates = false;
-int g_writtenRateCode = -1;
 
 // The bar control behind a whole search's progress.
 class BarDriver : public ProgressBarDriver {
@@ -48,81 +46,103 @@ class BarDriver : public ProgressBarDriver {
     int panel_, control_;
 };
 
-// The progress of the search under way, so that its identification goes on
-// with the run its listing began.
+// The search under way: its identification goes on with the progress run
+// its listing began, and probes the rates it was asked for.
 WholeSearchProgress *g_searchProgress = nullptr;
+std::vector<int> g_extraCycleCodes;
 
-SearchRequest RequestFor(int probe, SearchProgress *bar, bool display) {
+SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchProgress *bar,
+                         bool display) {
     SearchRequest request;
-    request.api = &SearchLinkApi();
+    request.api = &api;
     request.probe = probe != 0;
-    request.log = DebugSearchLog();
+    request.log = log;
     request.progress = bar;
     request.waiter = display ? DisplayAliveExchangeWait : nullptr;
-    // A rate just written first: that is where the sensor now is.
-    if (g_writtenRateCode >= 0)
-        request.extraCycleCodes.push_back(g_writtenRateCode);
-    if (g_allRates)
-        request.extraCycleCodes.insert(request.extraCycleCodes.end(), std::begin(kFastCycleCodes),
-                                       std::end(kFastCycleCodes));
+    request.extraCycleCodes = g_extraCycleCodes;
     return request;
+}
+
+// The rates a search of the panels probes beyond the five: a rate just
+// written to a sensor first (that is where it now is), then all the others
+// when the menu asks for them.
+std::vector<int> ExtraCycleCodes(const PanelContext &ctx) {
+    std::vector<int> codes;
+    if (ctx.rateJustWritten >= 0)
+        codes.push_back(ctx.rateJustWritten);
+    if (ctx.searchAllRates)
+        codes.insert(codes.end(), std::begin(kFastCycleCodes), std::end(kFastCycleCodes));
+    return codes;
 }
 
 } // namespace
 
-const LinkApi &SearchLinkApi() {
-    return g_api ? *g_api : KoralinkApi();
-}
-
-void SetSearchLinkApi(const LinkApi *api) {
-    g_api = api;
-}
-
-void SetSearchAllRates(bool on) {
-    g_allRates = on;
-}
-
-void IncludeRateInNextSearch(int baudCode) {
-    g_writtenRateCode = baudCode;
-}
-
-int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
-                        ListType entries) {
+int IdentifyConnections(const LinkApi &api, SearchLog *log, int probe, int progressPanel,
+                        int progressControl, ListType records, ListType entries) {
     BarDriver driver(progressPanel, progressControl);
     WholeSearchProgress own(&driver, true);
     bool hasBar = progressPanel > 0;
     SearchProgress *bar = g_searchProgress ? g_searchProgress : &own;
-    return IdentifyRecords(RequestFor(probe, hasBar ? bar : nullptr, hasBar), records, entries);
+    return IdentifyRecords(RequestFor(api, log, probe, hasBar ? bar : nullptr, hasBar), records,
+                           entries);
 }
 
-int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe) {
+int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe, const LinkApi *api,
+                          SearchLog *log) {
     if (!tree)
         return -1;
     ListClear(tree->entries);
-    IdentifyConnections(probe, tree->hasProgress ? tree->progressPanel : 0, tree->progressControl,
-                        records, tree->entries);
+    IdentifyConnections(api ? *api : KoralinkApi(), log, probe,
+                        tree->hasProgress ? tree->progressPanel : 0, tree->progressControl, records,
+                        tree->entries);
     return 0;
 }
 
-void RunConnectionSearch(int skipBaudSearch) {
-    ConnectionTree *tree = g_connectionTree;
+void RunConnectionSearch(PanelContext &ctx) {
+    ConnectionTree *tree = ctx.tree;
     ListType records = ListCreate(sizeof(ConnectionRecord));
     if (!records)
         return;
     bool hasBar = tree && tree->hasProgress;
     BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
-    WholeSearchProgress bar(&driver, !skipBaudSearch);
-    SearchRequest request = RequestFor(1, hasBar ? &bar : nullptr, false);
-    request.texts = {GetMessageText(0), GetMessageText(1), GetMessageText(2), GetMessageText(3)};
+    WholeSearchProgress bar(&driver, !ctx.skipBaudSearch);
+    SearchLog *log = ctx.debugLog.ForSearch();
+    SearchRequest request = RequestFor(ctx.Api(), log, 1, hasBar ? &bar : nullptr, false);
+    request.texts = {ctx.messages.Text(0), ctx.messages.Text(1), ctx.messages.Text(2),
+                     ctx.messages.Text(3)};
     ListConnections(request, &records);
 
     g_searchProgress = hasBar ? &bar : nullptr;
-    ConnectionTree_Search(tree, records, skipBaudSearch ? 0 : 1);
+    g_extraCycleCodes = ExtraCycleCodes(ctx);
+    ConnectionTree_Search(tree, records, ctx.skipBaudSearch ? 0 : 1, &ctx.Api(), log);
     g_searchProgress = nullptr;
-    if (!skipBaudSearch)
-        g_writtenRateCode = -1;
+    g_extraCycleCodes.clear();
+    if (!ctx.skipBaudSearch)
+        ctx.rateJustWritten = -1;
     ConnectionTree_Show(tree);
     ListDispose(records);
+}
+
+void SearchAgain(PanelContext &ctx) {
+    BusyGuard busy(ctx);
+    if (!busy)
+        return;
+    tk::ClearListCtrl(ctx.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
+    tk::HidePanel(ctx.panels.con);
+    tk::DisplayPanel(ctx.panels.search);
+    ConnectionTree *tree = ctx.tree;
+    ConnectionEntry previous;
+    bool selected = tree && tree->selectedPosition > 0 &&
+                    ListGetItem(tree->entries, &previous, tree->selectedPosition) == 0;
+    RunConnectionSearch(ctx);
+    // Old positions mean nothing in the new results: the selection follows
+    // its connection, and the fields show it as it now is (a converter's new
+    // port, a sensor's new rate); a connection that is gone leaves nothing
+    // to copy or accept.
+    if (selected && ConnectionTree_SelectSame(tree, previous) == 0) {
+        tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_COPY_COM_OR_IP, "");
+        tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "");
+    }
 }
 
 // Waiting for a probe without freezing the window. The search stays on the

@@ -27,6 +27,12 @@
 //   WrongRate=silent|noise      what the sensor sends when spoken to at another rate
 //   Host=127.0.0.2  Port=0      TCP sensors: loopback address, port (0: any free port)
 //
+//   [sensor vm-uart]
+//   Kind=Pty                    a sensor on a pseudo-terminal for another program
+//   Export=VM_UART_PTY          (a virtual machine's serial port, say): not in the
+//                               port map; the child gets the slave's path in the
+//                               variable Export names. Sensor keys as above.
+//
 // Adding a kind of device (e.g. a converter module): write a DeviceFactory
 // and add it to the table in sim/src/kinds.cpp; the factory reads its
 // section through SectionView and announces ports, variables and endpoints
