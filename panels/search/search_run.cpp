@@ -49,6 +49,7 @@ class BarDriver : public ProgressBarDriver {
 // The search under way: its identification goes on with the progress run
 // its listing began, and probes the rates it was asked for.
 WholeSearchProgress *g_searchProgress = nullptr;
+bool g_allRates = false;
 std::vector<int> g_extraCycleCodes;
 
 SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchProgress *bar,
@@ -59,20 +60,9 @@ SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchPr
     request.log = log;
     request.progress = bar;
     request.waiter = display ? DisplayAliveExchangeWait : nullptr;
+    request.allRates = g_allRates;
     request.extraCycleCodes = g_extraCycleCodes;
     return request;
-}
-
-// The rates a search of the panels probes beyond the five: a rate just
-// written to a sensor first (that is where it now is), then all the others
-// when the menu asks for them.
-std::vector<int> ExtraCycleCodes(const PanelContext &ctx) {
-    std::vector<int> codes;
-    if (ctx.rateJustWritten >= 0)
-        codes.push_back(ctx.rateJustWritten);
-    if (ctx.searchAllRates)
-        codes.insert(codes.end(), std::begin(kFastCycleCodes), std::end(kFastCycleCodes));
-    return codes;
 }
 
 } // namespace
@@ -113,9 +103,14 @@ void RunConnectionSearch(PanelContext &ctx) {
     ListConnections(request, &records);
 
     g_searchProgress = hasBar ? &bar : nullptr;
-    g_extraCycleCodes = ExtraCycleCodes(ctx);
+    // The menu's all rates, and a rate just written to a sensor (that is
+    // where it now is, perhaps above the five).
+    g_allRates = ctx.searchAllRates;
+    if (ctx.rateJustWritten >= 0)
+        g_extraCycleCodes = {ctx.rateJustWritten};
     ConnectionTree_Search(tree, records, ctx.skipBaudSearch ? 0 : 1, &ctx.Api(), log);
     g_searchProgress = nullptr;
+    g_allRates = false;
     g_extraCycleCodes.clear();
     if (!ctx.skipBaudSearch)
         ctx.rateJustWritten = -1;

@@ -22,9 +22,8 @@ const char kHelp[] = "\n"
                      "  --json       print the tree as JSON instead of indented text\n"
                      "  --skip-baud  list connections only; probe nothing (as the menu's\n"
                      "               \"Skip baudrate searching\")\n"
-                     "  --all-rates  after the five usual rates, probe ports still unidentified\n"
-                     "               at 230400, 460800 and 921600 (as the menu's \"Search all\n"
-                     "               baudrates\"; three more cycles)\n"
+                     "  --all-rates  after the usual five rates, probe ports still without a\n"
+                     "               sensor at 230400, 460800 and 921600 baud too\n"
                      "  --log        write the search's debug log to standard error\n"
                      "  --help       show this text\n"
                      "  --version    show the version\n"
@@ -97,9 +96,8 @@ int main(int argc, char **argv) {
     StderrLog stderrLog;
     SearchRequest request;
     request.probe = !skipBaud;
+    request.allRates = allRates;
     request.log = log ? &stderrLog : nullptr;
-    if (allRates)
-        request.extraCycleCodes.assign(std::begin(kFastCycleCodes), std::end(kFastCycleCodes));
     std::vector<std::string> openErrors;
     request.openErrors = &openErrors;
     if (RunSearch(request, entries) != 0) {

@@ -126,9 +126,14 @@ void Serve(SensorModel *model, koralink::FrameDecoder *decoder, const uint8_t *b
         off += decoder->Feed(bytes + off, n - off, &request, &got);
         if (!got)
             continue;
-        if (auto reply = model->Answer(request))
+        auto reply = model->Answer(request);
+        if (!reply)
+            continue;
+        auto due =
+            Clock::now() + std::chrono::milliseconds(reply->delayMs + model->config().latencyMs);
+        for (int k = 0; k <= reply->repeats; ++k)
             pending->push_back(
-                {Clock::now() + std::chrono::milliseconds(reply->delayMs), fd, reply->bytes});
+                {due + std::chrono::milliseconds(k * reply->repeatEveryMs), fd, reply->bytes});
     }
 }
 

@@ -19,7 +19,8 @@ struct ConnectionEntry {
     int32_t identified;  // a sensor was identified on this connection
     int32_t serialProbe; // the serial phase applies to this connection
     ConnectionRecord record;
-    char serialText[8];  // five zero-padded digits, or "xxxxx"
+    char serialText[12]; // at least five digits (zero-padded), any 32-bit value;
+                         // "xxxxx" for none (below 1)
     char sensorType[72]; // version answer (cut to 71), or "?????"
     int32_t baudRate;    // rate at which a serial sensor answered; 0 otherwise
     int32_t answered;    // the LINE OK request was answered
@@ -35,11 +36,11 @@ inline constexpr int kSerialCycleCodes[5] = {KORALINK_BAUD_115200, KORALINK_BAUD
                                              KORALINK_BAUD_57600, KORALINK_BAUD_38400,
                                              KORALINK_BAUD_9600};
 
-// The rates above the five: a sensor set to one of them is found only by a
-// search asked to look there (they cost a cycle each on every port still
-// unidentified).
-inline constexpr int kFastCycleCodes[3] = {KORALINK_BAUD_230400, KORALINK_BAUD_460800,
-                                           KORALINK_BAUD_921600};
+// The rates above the five, probed only when asked for (SearchRequest::
+// allRates), after them, on the ports still unidentified: sensors set to
+// them are rare, and each rate costs a probe wait on every silent port.
+inline constexpr int kHighRateCycleCodes[3] = {KORALINK_BAUD_230400, KORALINK_BAUD_460800,
+                                               KORALINK_BAUD_921600};
 
 // ---- what a search reports to -------------------------------------------------
 
@@ -110,16 +111,18 @@ struct SearchRequest {
     SearchProgress *progress = nullptr;
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
+    bool allRates = false; // after the five rates, also kHighRateCycleCodes
+    // Baud codes probed after those on ports still unidentified, in this
+    // order (a rate just written to a sensor). Codes already probed and
+    // repeats are left out.
+    std::vector<int> extraCycleCodes;
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;
-    // Baud codes probed after the five on ports still unidentified, in this
-    // order (kFastCycleCodes for all rates; a rate just written to a sensor).
-    // Codes of the five and repeats are left out.
-    std::vector<int> extraCycleCodes;
 };
 
-// The serial cycles a search runs: the five, then the extra codes.
+// The serial cycles a search runs, in order: the five, the high rates when
+// asked for, then the extra codes.
 std::vector<int> SerialCycleCodes(const SearchRequest &request);
 
 // A complete search: lists the candidates, probes them unless told not to,
