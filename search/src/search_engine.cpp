@@ -638,9 +638,9 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
         auto cancelled = [&] { return request.cancel && request.cancel->load(); };
         for (size_t k = nextCycle; k < std::size(kSerialCycleCodes) && !cancelled(); ++k)
             run.round(SerialPass(kSerialCycleCodes[k]), m);
-        if (request.allRates)
-            for (size_t k = 0; k < std::size(kHighRateCycleCodes) && !cancelled(); ++k)
-                run.round(SerialPass(kHighRateCycleCodes[k]), m);
+        std::vector<int> cycles = SerialCycleCodes(request);
+        for (size_t k = std::size(kSerialCycleCodes); k < cycles.size() && !cancelled(); ++k)
+            run.round(SerialPass(cycles[k]), m);
     }
 }
 
@@ -682,6 +682,8 @@ int Identify(const SearchRequest &request, ListType records, ListType entries, C
     if (appended && request.probe) {
         log(" * found %d serial connections.\n", serialCount);
         log(" * found %d network connections.\n", networkCount);
+        int cycles = static_cast<int>(SerialCycleCodes(request).size());
+        progress->ProbingPlanned((networkCount > 0 ? 1 : 0) + (serialCount > 0 ? cycles : 0), m);
         ProbeAll(request, entries, work, m, networkCount > 0, serialCount > 0, ahead);
     }
 
@@ -834,6 +836,20 @@ int RunSearch(const SearchRequest &request, ListType entries) {
     int result = Identify(request, records, entries, ranAhead ? &ahead : nullptr);
     ListDispose(records);
     return result;
+}
+
+std::vector<int> SerialCycleCodes(const SearchRequest &request) {
+    std::vector<int> codes(std::begin(kSerialCycleCodes), std::end(kSerialCycleCodes));
+    if (request.allRates)
+        codes.insert(codes.end(), std::begin(kHighRateCycleCodes), std::end(kHighRateCycleCodes));
+    for (int code : request.extraCycleCodes) {
+        bool known = KoralinkBaudRate(code) > 0;
+        for (int c : codes)
+            known = known && c != code;
+        if (known)
+            codes.push_back(code);
+    }
+    return codes;
 }
 
 // ---- the real library ----------------------------------------------------------

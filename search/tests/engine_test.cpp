@@ -48,9 +48,10 @@ class SearchEngine : public ::testing::Test {
     }
     void TearDown() override { ListDispose(entries_); }
 
-    void Search() {
+    void Search(std::vector<int> extraCycleCodes = {}) {
         CaptureLog log;
         SearchRequest request;
+        request.extraCycleCodes = std::move(extraCycleCodes);
         request.api = &FakeLinkApi();
         request.probe = probe_;
         request.log = logOn_ ? &log : nullptr;
@@ -138,6 +139,36 @@ TEST_F(SearchEngine, SensorFoundAt19200IsSkippedInLaterCycles) {
     EXPECT_EQ(Count(g_log, "Connection 1 is already identified: COM port (COM3).\n"), 3)
         << "cycles 57600, 38400 and 9600 skip it as identified";
     EXPECT_EQ(Lab().openLines, 0);
+}
+
+// The rates above the five: probed after them, on the ports still
+// unidentified, each once and only when asked for.
+TEST_F(SearchEngine, ExtraRatesFollowTheFiveOnPortsStillUnidentified) {
+    FakePort fast, usual;
+    fast.answersAtCode = {KORALINK_BAUD_460800};
+    usual.answersAtCode = {KORALINK_BAUD_115200};
+    AddPort(KORALINK_TYPE_COM, 1, "COM1", fast);
+    AddPort(KORALINK_TYPE_COM, 2, "COM2", usual);
+    struct Case {
+        std::vector<int> extra;
+        std::vector<int> com1Codes; // every code COM1 is opened at
+        int com1Baud;
+    } cases[] = {
+        {{}, {4, 1, 3, 2, 0}, 0},
+        {{5, 6, 7}, {4, 1, 3, 2, 0, 5, 6}, 460800},
+        {{6, 4, 6, 9}, {4, 1, 3, 2, 0, 6}, 460800}, // a usual code, a repeat, no rate
+    };
+    for (const Case &c : cases) {
+        Lab().calls.clear();
+        Search(c.extra);
+        std::vector<std::string> expected;
+        for (int code : c.com1Codes)
+            expected.push_back("init_rs232 COM1 code " + std::to_string(code));
+        EXPECT_EQ(CallsStartingWith("init_rs232 COM1"), expected);
+        EXPECT_EQ(CallsStartingWith("init_rs232 COM2").size(), 1u) << "found at once";
+        EXPECT_EQ(Entry(1).baudRate, c.com1Baud);
+        EXPECT_EQ(Lab().openLines, 0);
+    }
 }
 
 TEST_F(SearchEngine, PortThatFailsToOpenIsNotRetried) {

@@ -62,6 +62,9 @@ class SearchProgress {
     virtual void ListingStarted(const char * /*text*/) {}
     // A probe pass over count connections begins: one milestone each.
     virtual void PassMilestones(int /*count*/) {}
+    // Before the first probe: the passes to come (the network pass and the
+    // serial cycles), each advancing once per connection.
+    virtual void ProbingPlanned(int /*passes*/, int /*connections*/) {}
     virtual void Start(const char * /*text*/) {}
     virtual void Advance(const char * /*text*/) {}
     virtual void End(const char * /*text*/) {}
@@ -115,10 +118,18 @@ struct SearchRequest {
     // waited for (one probe wait at most) and closed, and the entries keep
     // what was found. May be null.
     const std::atomic<bool> *cancel = nullptr;
+    // Baud codes probed after those on ports still unidentified, in this
+    // order (a rate just written to a sensor). Codes already probed and
+    // repeats are left out.
+    std::vector<int> extraCycleCodes;
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;
 };
+
+// The serial cycles a search runs, in order: the five, the high rates when
+// asked for, then the extra codes.
+std::vector<int> SerialCycleCodes(const SearchRequest &request);
 
 // A complete search: lists the candidates, probes them unless told not to,
 // and puts one ConnectionEntry per candidate into entries (emptied first).

@@ -43,6 +43,8 @@ struct PanelContext {
     LinkContext *sharedLink = nullptr; // the one accepted line, lent by the program
     bool busy = false;                 // a search, accept, test or converter access runs
     bool skipBaudSearch = false;       // the menu's switch: list, don't probe
+    bool searchAllRates = false;       // the menu's switch: probe above 115200 too
+    int rateJustWritten = -1;          // baud code the next probing search also tries
     bool devicesChanged = false;       // a converter was written in this run
     ConnectionRecord editedConverter = {};
     const LinkApi *api = nullptr; // null: the library itself
