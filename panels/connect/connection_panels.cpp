@@ -7,6 +7,7 @@
 #include "connection_tree.h"
 #include "converter_dialog.h"
 #include "ethcfg_pnl_callbacks.h"
+#include "port_announcer.h"
 #include "search_panel.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
@@ -56,9 +57,11 @@ void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore store) {
     LoadConnectionHistory(store, store ? nullptr : setup.fallbackHistoryPath.c_str());
     ApplyHistoryEntry(1);
     FillHistoryRing();
+    StartPortAnnouncer(search, setup.panels.con);
 }
 
 void StopConnectionPanels(IniStore store) {
+    StopPortAnnouncer();
     // The program always passes its store at shutdown: the fallback file is
     // read when the settings did not load, but never written.
     SaveConnectionHistory(store, store ? nullptr : g_setup.fallbackHistoryPath.c_str());

@@ -10,6 +10,7 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "panels/messages.h"
+#include "port_announcer.h"
 #include "search/text_format.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
@@ -51,6 +52,7 @@ void OnConnectionSelected() {
     if (tree->selectedPosition == 0 || tree->selectedText[0] == '\0') {
         tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 1);
         EndProgressWith("");
+        PortAnnouncerSelected(nullptr);
         return;
     }
     ConnectionEntry entry;
@@ -95,6 +97,7 @@ void OnConnectionSelected() {
                       KoralinkBaudRate(code));
         EndProgressWith(text);
     }
+    PortAnnouncerSelected(&entry);
     ShowStatus("", 0);
 }
 
@@ -106,6 +109,7 @@ void SearchAgain() {
     tk::HidePanel(setup.panels.con);
     tk::DisplayPanel(setup.panels.search);
     RunConnectionSearch(setup.skipBaudSearch ? *setup.skipBaudSearch : 0);
+    PortAnnouncerSearchDone(g_connectionTree ? g_connectionTree->entries : nullptr);
     ReleaseUiBusy();
 }
 
