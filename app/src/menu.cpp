@@ -35,9 +35,25 @@ void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
     tk::ConsoleSetOptions(100000, 1, 1);
     tk::ConsoleSetSize(400, 600);
     tk::ConsoleSetPosition(50, 50);
+    // Beside the main window rather than over its menu bar.
+    tk::ConsolePlaceBeside(Program().panels.search);
     tk::ConsoleSetVisible(1);
     tk::ConsolePrint("Starting log.\n");
 }
+
+namespace {
+
+// The console's own window button ends the log as the menu item does, so
+// that the check mark keeps showing the flag.
+void OnConsoleClosed(void *) {
+    if (DebugLogEnabled() == 0)
+        return;
+    SetDebugLogEnabled(0);
+    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, 0);
+}
+
+} // namespace
 
 void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
     int &skip = Program().skipBaudSearch;
@@ -53,4 +69,5 @@ void CC_CON_MENU_ABOUT(int, int, void *, int) {
 
 void RegisterShellCallbacks() {
     RegisterConMenuCallbacks(nullptr);
+    tk::ConsoleSetCloseCallback(OnConsoleClosed, nullptr);
 }

@@ -2,10 +2,14 @@
 // start-up to the written settings file, on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTimer>
+#include <QWidget>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "app/menu.h"
 #include "app/program.h"
@@ -170,6 +174,29 @@ TEST_F(ShellRun, DebugConsoleTogglesKeepTextWhenHiddenAndClearWhenShown) {
     EXPECT_TRUE(tk::ConsoleVisible());
     EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "switching on again starts a fresh log";
     pick();
+}
+
+TEST_F(ShellRun, DebugConsoleClosedByItsWindowButtonClearsTheCheckMark) {
+    Start({dir / "corvintracer"});
+    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
+    ASSERT_TRUE(tk::ConsoleVisible());
+    QWidget *console = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("DebugConsole"))
+            console = w;
+    ASSERT_NE(console, nullptr);
+    console->close(); // as its window button does
+    for (int i = 0; i < 200 && DebugLogEnabled() != 0; ++i) {
+        tk::ProcessSystemEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    int on = -1;
+    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, &on);
+    EXPECT_EQ(DebugLogEnabled(), 0);
+    EXPECT_EQ(on, 0) << "the check mark must follow the closed console";
+    EXPECT_FALSE(tk::ConsoleVisible());
+    EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "closing keeps the text, as hiding does";
 }
 
 TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {
