@@ -8,6 +8,7 @@
 #include "panel_ids.h"
 #include "panels/debug_log.h"
 #include "panels/messages.h"
+#include "sensor_link.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -100,5 +101,13 @@ int RunProgram(int argc, char **argv) {
     // without storing the settings and the history.
     tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
     tk::RunUserInterface();
-    return FinishProgram();
+    int result = FinishProgram();
+    // A calling script learns what the user took: one line, only after an
+    // accept, and only once the history holding it has been saved.
+    const std::string &accepted = AcceptedConnectionJson();
+    if (!accepted.empty()) {
+        std::printf("%s\n", accepted.c_str());
+        std::fflush(stdout);
+    }
+    return result;
 }

@@ -85,7 +85,9 @@ TEST_F(ShellRun, MessageTextsComeFromTheRingInRotatingSlots) {
     EXPECT_STREQ(GetMessageText(18), "Connection is already in use!");
     EXPECT_STREQ(GetMessageText(5), "Error trying to read history of \\nlast connections")
         << "the label keeps its written backslash-n";
-    EXPECT_STREQ(GetMessageText(19), "");
+    EXPECT_STREQ(GetMessageText(19), "Connected to COM");
+    EXPECT_STREQ(GetMessageText(20), "Connected to TCP-server");
+    EXPECT_STREQ(GetMessageText(21), "");
     EXPECT_STREQ(GetMessageText(-1), "");
 
     const char *first = GetMessageText(3);

@@ -42,6 +42,7 @@ void ReleaseUiBusy() {
 
 void StartConnectionPanels(const ConnectionPanelsSetup &setup, IniStore store) {
     g_setup = setup;
+    ForgetAcceptedConnection();
     int search = setup.panels.search;
     MakeProgressBar(search, SEARCH_PNL_PRBR_PROGRESS);
     if (ConnectionTree_Create(search, SEARCH_PNL_TREE_CONNECTIONS, &g_connectionTree) == 0) {

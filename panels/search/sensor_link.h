@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "connection_settings.h"
 #include "koralink.h"
@@ -25,6 +26,17 @@ struct SensorIdentity {
 // program ends as Exit does: the link stays the user's until shutdown
 // closes it, and the history is stored with it at the top.
 void AcceptConnection();
+
+// The connection the last successful accept took, as one line of JSON (the
+// history entry's fields, the rate, the sensor's serial number and version);
+// empty when none was accepted since the panels started.
+const std::string &AcceptedConnectionJson();
+void ForgetAcceptedConnection();
+// The same built from the settings and the identified shared link.
+std::string AcceptedConnectionJson(const ConnectionSettings &settings, const LinkContext &link);
+// How long the green "Connected to ..." stays on screen before the program
+// ends (tests shorten it).
+void SetAcceptedPause(int milliseconds);
 
 // Tests the connect panel's connection on a scratch link. 0 when a sensor
 // was identified; -1 when refused (the line is the accepted one) or not

@@ -11,7 +11,7 @@
 
 namespace {
 
-enum { kMessageCount = 19, kSlotCount = 4, kSlotSize = 256, kMaxMessageLength = 254 };
+enum { kMessageCount = 21, kSlotCount = 4, kSlotSize = 256, kMaxMessageLength = 254 };
 
 PanelSet g_panels;
 char g_slots[kSlotCount][kSlotSize];

@@ -12,7 +12,8 @@ void BindMessagePanels(const PanelSet &panels);
 
 // Message text 0..18 (item labels of the message ring on the search panel),
 // in one of four rotating 256-byte slots; cut at 254 bytes. An index
-// outside 0..18 gives an empty text.
+// outside 0..20 gives an empty text. 19 and 20 ("Connected to COM", "Connected to
+// TCP-server") are the program's own, for the end after an accept.
 const char *GetMessageText(int index);
 
 // Coloured status line on the connect and converter panels: level < 0 white
