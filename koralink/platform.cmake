@@ -1,11 +1,13 @@
 # The one place that picks koralink's platform backends: serial and TCP
-# lines, the UDP socket of converter discovery, and the system's own list of
+# lines, the network start-up and resolver, the UDP socket of converter discovery, and the system's own list of
 # serial ports. Everything else of the library is the same on every system.
 if(WIN32)
     set(KORALINK_LINE_BACKENDS
         ${CMAKE_CURRENT_LIST_DIR}/src/serial_win.cpp
         ${CMAKE_CURRENT_LIST_DIR}/src/tcp_win.cpp)
     set(KORALINK_LINE_SYSTEM_LIBS ws2_32)
+    set(KORALINK_NET_BACKEND ${CMAKE_CURRENT_LIST_DIR}/src/winsock_win.cpp)
+    set(KORALINK_NET_SYSTEM_LIBS ws2_32)
     set(KORALINK_UDP_BACKEND ${CMAKE_CURRENT_LIST_DIR}/lan/udp_win.cpp)
     set(KORALINK_UDP_SYSTEM_LIBS ws2_32 iphlpapi)
     # The SetupAPI walk is portquest's; sysfs does not exist here.
@@ -17,6 +19,8 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/src/serial_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/src/tcp_posix.cpp)
     set(KORALINK_LINE_SYSTEM_LIBS "")
+    set(KORALINK_NET_BACKEND ${CMAKE_CURRENT_LIST_DIR}/src/net_posix.cpp)
+    set(KORALINK_NET_SYSTEM_LIBS "")
     set(KORALINK_UDP_BACKEND ${CMAKE_CURRENT_LIST_DIR}/lan/udp_posix.cpp)
     set(KORALINK_UDP_SYSTEM_LIBS "")
     set(KORALINK_SYSFS_BACKEND ${CMAKE_CURRENT_LIST_DIR}/ports/src/sysfs.cpp)

@@ -1,32 +1,55 @@
 #include "app/menu.h"
 
 #include "app/program.h"
-#include "panels/debug_log.h"
-#include "search_panel.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
 #include "toolkit/ui.h"
 
-// The same steps as the search button's, busy check included.
-void CC_CON_MENU_RESEARCH(int, int, void *, int) {
-    SearchAgain();
+namespace {
+ProgramState &StateOf(void *data) {
+    return *static_cast<ProgramState *>(data);
 }
 
-void CC_CON_MENU_CONFIGURE(int, int, void *, int) {
-    tk::HidePanel(Program().panels.search);
-    tk::DisplayPanel(Program().panels.con);
+// The console's own window button ends the log as the menu item does, so
+// that the check mark keeps showing the flag.
+void OnConsoleClosed(void *data) {
+    PanelContext &ui = StateOf(data).ui;
+    if (!ui.debugLog.Enabled())
+        return;
+    ui.debugLog.SetEnabled(false);
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, 0);
+}
+
+} // namespace
+
+void RegisterMenuCommands(ProgramState &state) {
+    RegisterConMenuCallbacks(&state);
+    tk::ConsoleSetCloseCallback(OnConsoleClosed, &state);
+}
+
+// The same steps as the search button's, busy check included.
+void CC_CON_MENU_RESEARCH(int, int, void *data, int) {
+    StateOf(data).ui.SearchAgain();
+}
+
+void CC_CON_MENU_CONFIGURE(int, int, void *data, int) {
+    const PanelSet &panels = StateOf(data).ui.panels;
+    tk::HidePanel(panels.search);
+    tk::DisplayPanel(panels.con);
 }
 
 void CC_CON_MENU_EXIT(int, int, void *, int) {
     tk::QuitUserInterface(0);
 }
 
-void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
-    int on = DebugLogEnabled() == 0 ? 1 : 0;
-    SetDebugLogEnabled(on);
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
-                            tk::ATTR_CHECKED, on);
-    if (on == 0) {
+void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    bool on = !ui.debugLog.Enabled();
+    ui.debugLog.SetEnabled(on);
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, on ? 1 : 0);
+    if (!on) {
         // Hidden, not cleared: the next switch-on clears it.
         tk::ConsoleSetVisible(0);
         return;
@@ -36,38 +59,19 @@ void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *, int) {
     tk::ConsoleSetSize(400, 600);
     tk::ConsoleSetPosition(50, 50);
     // Beside the main window rather than over its menu bar.
-    tk::ConsolePlaceBeside(Program().panels.search);
+    tk::ConsolePlaceBeside(ui.panels.search);
     tk::ConsoleSetVisible(1);
     tk::ConsolePrint("Starting log.\n");
 }
 
-namespace {
-
-// The console's own window button ends the log as the menu item does, so
-// that the check mark keeps showing the flag.
-void OnConsoleClosed(void *) {
-    if (DebugLogEnabled() == 0)
-        return;
-    SetDebugLogEnabled(0);
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
-                            tk::ATTR_CHECKED, 0);
-}
-
-} // namespace
-
-void CC_SKIP_SEARCHING_BAUD(int, int, void *, int) {
-    int &skip = Program().skipBaudSearch;
-    skip = skip == 0 ? 1 : 0;
-    tk::SetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, skip);
+void CC_SKIP_SEARCHING_BAUD(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    ui.skipBaudSearch = !ui.skipBaudSearch;
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+                            tk::ATTR_CHECKED, ui.skipBaudSearch ? 1 : 0);
 }
 
 void CC_CON_MENU_ABOUT(int, int, void *, int) {
     // Fixed text, deliberately not built from ProgramVersion.
     tk::MessagePopup("About", "Corvintracer 1.0.3.0\n\n[Build: Apr 22 2015]");
-}
-
-void RegisterShellCallbacks() {
-    RegisterConMenuCallbacks(nullptr);
-    tk::ConsoleSetCloseCallback(OnConsoleClosed, nullptr);
 }

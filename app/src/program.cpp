@@ -4,12 +4,15 @@
 #include <cstdio>
 
 #include "app/menu.h"
-#include "connection_panels.h"
+#include "connect_panel.h"
+#include "converter_dialog.h"
 #include "panel_ids.h"
-#include "panels/debug_log.h"
-#include "panels/messages.h"
-#include "sensor_link.h"
+#include "search_panel.h"
+#include "serial_dialog.h"
+#include "support/datafiles.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
+#include "ui/localize.h"
 
 namespace {
 
@@ -30,81 +33,129 @@ bool LoadPanels(PanelSet *panels) {
     return true;
 }
 
+// Applies a language file to the search and connect panels (the search
+// panel's menu bar included). A file that does not fit leaves the panels (or
+// the rest of them) as they are; there is no one to tell at start-up.
+void LocalizeMainPanels(const PanelSet &panels, const std::string &file) {
+    LocalizePanel(panels.search, file.c_str());
+    LocalizePanel(panels.con, file.c_str());
+}
+
+// The settings pop-ups: title message 4, text message 5 (read) or 6 (write).
+void SettingsPopup(PanelContext &ui, int message) {
+    const char *title = ui.messages.Text(4);
+    ShowMessagePopup(title, ui.messages.Text(message));
+}
+
+void ReportSave(PanelContext &ui, const SettingsSaveOutcome &outcome) {
+    if (!outcome.keptNote.empty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, outcome.keptNote.c_str());
+        ui.debugLog.Printf("%s\n", outcome.keptNote.c_str());
+    }
+    if (outcome.status == SettingsSaveOutcome::Failed) {
+        std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, outcome.cause.c_str());
+        ui.debugLog.Printf("Settings not saved: %s\n", outcome.cause.c_str());
+    }
+    if (outcome.status == SettingsSaveOutcome::Failed ||
+        outcome.status == SettingsSaveOutcome::KeptUnreadable)
+        SettingsPopup(ui, 6);
+}
+
 } // namespace
 
 ProgramState &Program() {
     return g_program;
 }
 
+void RegisterProgramCallbacks(ProgramState &state) {
+    RegisterSearchPanelCallbacks(state.ui);
+    RegisterConnectPanelCallbacks(state.ui);
+    RegisterConverterDialogCallbacks(state.ui);
+    RegisterSerialDialogCallbacks(state.ui);
+    RegisterMenuCommands(state);
+}
+
 int StartProgram(int argc, char **argv) {
+    return StartProgram(argc, argv, ExecutableDirectory());
+}
+
+int StartProgram(int argc, char **argv, const std::string &programDir) {
     // Everything a second run in the same process must see fresh.
     g_program = ProgramState{};
-    SetDebugLogEnabled(0);
+    g_program.programDir = programDir;
+    PanelContext &ui = g_program.ui;
+    ui.sharedLink = &g_program.sharedLink;
     if (tk::InitUIRuntime(argc, argv) < 0)
         return -1;
 
     // Callbacks are bound by name while the panels load.
-    RegisterShellCallbacks();
-    RegisterPanelCallbacks();
-    if (!LoadPanels(&g_program.panels))
+    RegisterProgramCallbacks(g_program);
+    if (!LoadPanels(&ui.panels))
         return -1;
-    BindMessagePanels(g_program.panels);
+    ui.messages.Bind(ui.panels);
 
     ParseVersion(kProgramVersionText, &ProgramVersion);
-    ParseCommandLine(argc, argv, g_program.settings.path);
+    ParsedCommandLine commandLine = ParseCommandLine(argc, argv, programDir);
+    for (const std::string &file : commandLine.languageFiles)
+        LocalizeMainPanels(ui.panels, file);
 
     // After localisation, so the title is never translated.
     char title[250];
     std::snprintf(title, sizeof title, "%s V%d.%d (Build-date: %s)", kProgramName,
                   ProgramVersion.major, ProgramVersion.minor, kBuildDate);
-    tk::SetPanelAttribute(g_program.panels.search, tk::ATTR_TITLE, title);
+    tk::SetPanelAttribute(ui.panels.search, tk::ATTR_TITLE, title);
 
     SettingsModel &settings = g_program.settings;
-    ResolveSettingsPath(settings.path);
-    bool loaded = settings.Load() == 0;
+    CopyText(settings.path, sizeof settings.path, commandLine.settingsPath.c_str());
+    ResolveSettingsPath(settings.path, programDir);
+    SettingsLoad load = settings.Load();
+    if (load == SettingsLoad::Unreadable)
+        SettingsPopup(ui, 5);
+    bool loaded = load == SettingsLoad::Read;
 
-    ConnectionPanelsSetup setup;
-    setup.panels = g_program.panels;
-    setup.uiBusy = &g_program.uiBusy;
-    setup.skipBaudSearch = &g_program.skipBaudSearch;
-    setup.devicesChanged = &g_program.devicesChanged;
-    setup.sharedLink = &g_program.sharedLink;
     char history[kSettingsPathSize];
-    if (FallbackHistoryPath(history, sizeof history) == 0)
-        setup.fallbackHistoryPath = history;
-    StartConnectionPanels(setup, loaded ? settings.store : nullptr);
+    if (FallbackHistoryPath(programDir, history, sizeof history) == 0)
+        ui.fallbackHistoryPath = history;
+    StartSearchPanel(ui);
+    StartConnectPanel(ui, loaded ? settings.store : nullptr);
 
-    tk::DisplayPanel(g_program.panels.search);
+    tk::DisplayPanel(ui.panels.search);
     return 0;
 }
 
 int FinishProgram() {
+    PanelContext &ui = g_program.ui;
     WaitWithEvents(1000);
     KORALINK_close(&g_program.sharedLink);
-    StopConnectionPanels(g_program.settings.store);
-    g_program.settings.Save();
+    StopConnectPanel(ui, g_program.settings.store);
+    StopSearchPanel(ui);
+    ReportSave(ui, g_program.settings.Save());
 
-    PanelSet &panels = g_program.panels;
+    PanelSet &panels = ui.panels;
     tk::DiscardPanel(panels.sercfg);
     tk::DiscardPanel(panels.ethcfg);
     tk::DiscardPanel(panels.con);
     tk::DiscardPanel(panels.search);
     panels = PanelSet{};
-    BindMessagePanels(panels);
+    ui.messages.Bind(panels);
     return 0;
 }
 
 int RunProgram(int argc, char **argv) {
-    if (StartProgram(argc, argv) != 0)
+    return RunProgram(argc, argv, ExecutableDirectory());
+}
+
+int RunProgram(int argc, char **argv, const std::string &programDir) {
+    if (StartProgram(argc, argv, programDir) != 0)
         return -1;
     // A logout, a closed terminal or Ctrl-C would otherwise end the run
     // without storing the settings and the history.
     tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
     tk::RunUserInterface();
+    std::string accepted = g_program.ui.acceptedJson;
     int result = FinishProgram();
     // A calling script learns what the user took: one line, only after an
     // accept, and only once the history holding it has been saved.
-    const std::string &accepted = AcceptedConnectionJson();
     if (!accepted.empty()) {
         std::printf("%s\n", accepted.c_str());
         std::fflush(stdout);

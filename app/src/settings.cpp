@@ -1,32 +1,37 @@
-#include <cerrno>
+// Where the settings file is, the command line that may name it, and
+// reading and writing it. Nothing here talks to the user: the program shows
+// what the results mean.
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <pwd.h>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
 
-#include "app/program.h"
 #include "app/settings_file.h"
-#include "panels/debug_log.h"
-#include "panels/messages.h"
+#include "app/version.h"
 #include "support/datafiles.h"
 #include "support/textutil.h"
-#include "ui/localize.h"
 
 namespace {
 
-std::string g_programDirOverride;
-bool g_hasProgramDirOverride = false;
-std::vector<std::string> g_languageFiles;
+// Paths are UTF-8 on every system (Windows included).
+std::filesystem::path FsPath(const char *utf8) {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t *>(utf8)));
+}
 
-bool IsRegularFile(const char *path, off_t *size = nullptr) {
-    struct stat st;
-    if (path == nullptr || path[0] == '\0' || stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+bool IsRegularFile(const char *path, std::uintmax_t *size = nullptr) {
+    if (path == nullptr || path[0] == '\0')
         return false;
-    if (size != nullptr)
-        *size = st.st_size;
+    std::error_code ec;
+    std::filesystem::path p = FsPath(path);
+    if (!std::filesystem::is_regular_file(p, ec))
+        return false;
+    if (size != nullptr) {
+        *size = std::filesystem::file_size(p, ec);
+        if (ec)
+            *size = 0;
+    }
     return true;
 }
 
@@ -54,42 +59,6 @@ bool FileNameEndsWith(const char *path, const char *suffix) {
     return true;
 }
 
-bool IsWritableDirectory(const std::string &dir) {
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           access(dir.c_str(), W_OK | X_OK) == 0;
-}
-
-// mkdir -p for the few levels below the user's home.
-bool MakeDirectories(const std::string &dir) {
-    if (dir.empty())
-        return false;
-    for (size_t pos = 1; pos <= dir.size(); pos++) {
-        if (pos != dir.size() && dir[pos] != '/')
-            continue;
-        std::string part = dir.substr(0, pos);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string UserConfigDirectory() {
-    // Relative values are to be ignored, as the base-directory rules say.
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return xdg;
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-        struct passwd *pw = getpwuid(getuid());
-        home = pw != nullptr ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] != '/')
-        return std::string();
-    return std::string(home) + "/.config";
-}
-
 int CopyOut(const std::string &text, char *buffer, size_t size) {
     if (buffer == nullptr || size == 0 || text.size() >= size)
         return -1;
@@ -99,74 +68,29 @@ int CopyOut(const std::string &text, char *buffer, size_t size) {
 
 } // namespace
 
-void SetProgramDirectoryOverride(const char *directory) {
-    g_hasProgramDirOverride = directory != nullptr;
-    g_programDirOverride = directory != nullptr ? directory : "";
-}
-
-int ProgramDirectory(char *buffer, size_t size) {
-    std::string dir;
-    if (g_hasProgramDirOverride) {
-        dir = g_programDirOverride;
-    } else {
-        char exe[4096];
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (n <= 0 || static_cast<size_t>(n) >= sizeof exe - 1)
-            return -1;
-        exe[n] = '\0';
-        dir = exe;
-        size_t slash = dir.rfind('/');
-        if (slash == std::string::npos)
-            return -1;
-        dir.resize(slash);
-    }
-    while (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    if (dir.empty())
-        dir = "/";
-    return CopyOut(dir, buffer, size);
-}
-
-int ProgramDataDirectory(char *buffer, size_t size) {
-    char programDir[4096];
+int ProgramDataDirectory(const std::string &programDir, char *buffer, size_t size) {
     // An installed program cannot write next to itself; and when it can (run
     // by root), its settings still do not belong in /usr/bin.
-    if (ProgramDirectory(programDir, sizeof programDir) == 0 && IsWritableDirectory(programDir) &&
+    if (!programDir.empty() && IsWritableDirectory(programDir) &&
         !IsInstalledProgramDirectory(programDir))
         return CopyOut(programDir, buffer, size);
-    std::string config = UserConfigDirectory();
-    if (config.empty())
-        return -1;
-    std::string dir = config + "/" + kProgramName;
-    if (!MakeDirectories(dir))
+    std::string dir = UserSettingsDirectory(kProgramName);
+    if (dir.empty())
         return -1;
     return CopyOut(dir, buffer, size);
 }
 
-int FallbackHistoryPath(char *buffer, size_t size) {
+int FallbackHistoryPath(const std::string &programDir, char *buffer, size_t size) {
     char dir[4096];
-    if (ProgramDataDirectory(dir, sizeof dir) != 0)
+    if (ProgramDataDirectory(programDir, dir, sizeof dir) != 0)
         return -1;
     return CopyOut(std::string(dir) + "/comm_settings", buffer, size);
 }
 
-void LocalizeMainPanels(const char *path) {
-    if (path == nullptr)
-        return;
-    g_languageFiles.emplace_back(path);
-    // A file that does not fit leaves the panels (or the rest of them) as
-    // they are; there is no one to tell at start-up.
-    LocalizePanel(Program().panels.search, path);
-    LocalizePanel(Program().panels.con, path);
-}
-
-std::vector<std::string> RecordedLanguageFiles() {
-    return g_languageFiles;
-}
-
-void ParseCommandLine(int argc, char **argv, char *settingsPath) {
-    if (argc < 2 || argv == nullptr || argv[0] == nullptr || settingsPath == nullptr)
-        return;
+ParsedCommandLine ParseCommandLine(int argc, char **argv, const std::string &programDir) {
+    ParsedCommandLine result;
+    if (argc < 2 || argv == nullptr || argv[0] == nullptr)
+        return result;
 
     std::string derived = argv[0];
     if (derived.size() >= 4 && derived.compare(derived.size() - 4, 4, ".exe") == 0)
@@ -174,7 +98,7 @@ void ParseCommandLine(int argc, char **argv, char *settingsPath) {
     else
         derived += ".ini";
     if (FitsPath(derived))
-        CopyText(settingsPath, kSettingsPathSize, derived.c_str());
+        result.settingsPath = derived;
 
     for (int i = 0; i < argc; i++) {
         const char *arg = argv[i];
@@ -187,34 +111,32 @@ void ParseCommandLine(int argc, char **argv, char *settingsPath) {
         case 'I':
         case 'i':
             if (IsRegularFile(value) && FileNameEndsWith(value, ".INI"))
-                CopyText(settingsPath, kSettingsPathSize, value);
+                result.settingsPath = value;
             break;
         case 'L':
         case 'l': {
             // -Lgerman.lwd names a shipped language file from anywhere.
-            char programDir[4096];
-            std::string file = FindDataFile(
-                value, "lang",
-                ProgramDirectory(programDir, sizeof programDir) == 0 ? programDir : "");
+            std::string file = FindDataFile(value, "lang", programDir);
             if (IsRegularFile(file.c_str()) && FileNameEndsWith(file.c_str(), ".LWD"))
-                LocalizeMainPanels(file.c_str());
+                result.languageFiles.push_back(file);
             break;
         }
         default:
             break;
         }
     }
+    return result;
 }
 
-void ResolveSettingsPath(char *path) {
+void ResolveSettingsPath(char *path, const std::string &programDir) {
     if (path == nullptr)
         return;
-    off_t size = 0;
+    std::uintmax_t size = 0;
     if (IsRegularFile(path, &size) && size > 0)
         return;
     path[0] = '\0';
     char dir[kSettingsPathSize];
-    if (ProgramDataDirectory(dir, sizeof dir) != 0)
+    if (ProgramDataDirectory(programDir, dir, sizeof dir) != 0)
         return;
     char name[64];
     std::snprintf(name, sizeof name, "%sV%d_%d.ini", kProgramName, ProgramVersion.major,
@@ -227,7 +149,7 @@ void ResolveSettingsPath(char *path) {
 int LoadSettingsStore(IniStore *store, const char *path) {
     if (store == nullptr || path == nullptr)
         return -1;
-    off_t size = 0;
+    std::uintmax_t size = 0;
     if (!IsRegularFile(path, &size))
         return -1;
     *store = CreateIniStore(0);
@@ -237,47 +159,50 @@ int LoadSettingsStore(IniStore *store, const char *path) {
         // Whatever was read before the failure is not trusted.
         DisposeIniStore(*store);
         *store = nullptr;
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(5));
-        return -1;
+        return -2;
     }
     return 0;
 }
 
-int SaveSettingsStore(IniStore store, const char *path) {
+int SaveSettingsStore(IniStore store, const char *path, SettingsSaveOutcome *outcome) {
     if (store == nullptr || path == nullptr || path[0] == '\0')
         return -1;
-    std::string kept; // content the store could not read is copied aside before it is replaced
-    if (KeepUnparsedIniCopy(store, &kept) != 0) {
-        std::fprintf(stderr, "%s: %s\n", kProgramName, kept.c_str());
-        DebugLog("%s\n", kept.c_str());
-    }
+    SettingsSaveOutcome ignored;
+    SettingsSaveOutcome &out = outcome ? *outcome : ignored;
+    out = SettingsSaveOutcome{};
+    // Content the store could not read is copied aside before it is replaced.
+    std::string kept;
+    if (KeepUnparsedIniCopy(store, &kept) != 0)
+        out.keptNote = kept;
+    int result = 0;
     if (WriteIniFile(store, path) != INI_OK) {
-        std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, IniLastError());
-        DebugLog("Settings not saved: %s\n", IniLastError());
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(6));
+        out.status = SettingsSaveOutcome::Failed;
+        out.cause = IniLastError();
+        result = -2;
     }
     DisposeIniStore(store);
-    return 0;
+    return result;
 }
 
-int SettingsModel::Load() {
-    if (LoadSettingsStore(&store, path) == 0)
-        return 0;
+SettingsLoad SettingsModel::Load() {
+    int result = LoadSettingsStore(&store, path);
+    if (result == 0)
+        return SettingsLoad::Read;
     // A file that exists but could not be read must survive the run.
     unreadable = IsRegularFile(path);
     store = CreateIniStore(0);
-    return -1;
+    return result == -2 ? SettingsLoad::Unreadable : SettingsLoad::Missing;
 }
 
-void SettingsModel::Save() {
+SettingsSaveOutcome SettingsModel::Save() {
+    SettingsSaveOutcome outcome;
     if (unreadable) {
-        const char *title = GetMessageText(4);
-        ShowMessagePopup(title, GetMessageText(6));
+        outcome.status = SettingsSaveOutcome::KeptUnreadable;
         DisposeIniStore(store);
-    } else if (SaveSettingsStore(store, path) != 0) {
+    } else if (SaveSettingsStore(store, path, &outcome) == -1) {
+        outcome.status = SettingsSaveOutcome::NoPath;
         DisposeIniStore(store); // no path to write to; nothing else owns it
     }
     store = nullptr;
+    return outcome;
 }

@@ -9,7 +9,6 @@
 #include "app/program.h"
 #include "connection_tree.h"
 #include "panel_ids.h"
-#include "sensor_link.h"
 #include "shell_test_util.h"
 #include "sim/lab.h"
 #include "toolkit/ui.h"
@@ -30,15 +29,13 @@ class AcceptRun : public ::testing::Test {
                                      "", &error);
         ASSERT_TRUE(lab_) << error;
         lab_->ApplyEnvironment();
-        SetProgramDirectoryOverride(dir.path().c_str());
         tk::SetPopupCapture(true);
     }
     void TearDown() override {
         tk::TakeCapturedPopups();
-        SetProgramDirectoryOverride(nullptr);
         lab_.reset();
     }
-    static int Con() { return Program().panels.con; }
+    static int Con() { return Program().ui.panels.con; }
     static int Value(int control) {
         int v = -1;
         tk::GetCtrlVal(Con(), control, &v);
@@ -46,12 +43,12 @@ class AcceptRun : public ::testing::Test {
     }
     static std::string SearchText(int control) {
         char text[256] = "";
-        tk::GetCtrlVal(Program().panels.search, control, text, sizeof text);
+        tk::GetCtrlVal(Program().ui.panels.search, control, text, sizeof text);
         return text;
     }
     // The tree item of the connection whose label starts with name.
     static int TreeItem(const std::string &name) {
-        int count = 0, panel = Program().panels.search;
+        int count = 0, panel = Program().ui.panels.search;
         tk::GetNumListItems(panel, SEARCH_PNL_TREE_CONNECTIONS, &count);
         for (int item = 0; item < count; ++item) {
             std::string label;
@@ -68,8 +65,8 @@ class AcceptRun : public ::testing::Test {
 
 TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
     Args args{dir / "corvintracer"};
-    ASSERT_EQ(StartProgram(args.argc(), args.argv()), 0);
-    int search = Program().panels.search;
+    ASSERT_EQ(StartProgram(args.argc(), args.argv(), dir.path()), 0);
+    int search = Program().ui.panels.search;
     tk::CallCtrlCallback(search, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0, 0);
     int item = TreeItem("FT232R");
     ASSERT_GE(item, 0) << "the search did not list the adapter";
@@ -96,7 +93,7 @@ TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
     EXPECT_TRUE(accepted) << "a successful accept must end the run";
     EXPECT_EQ(Program().sharedLink.isOpen, 1) << "the line stays open until shutdown";
     // What RunProgram writes to standard output for a calling script.
-    EXPECT_EQ(AcceptedConnectionJson(),
+    EXPECT_EQ(Program().ui.acceptedJson,
               "{\"type\":1,\"id\":\"adp-opt4/USB, adp-opt5/USB\",\"comNumber\":34,"
               "\"baudCode\":1,\"baudRate\":19200,\"serialNumber\":4711,\"version\":\"CT-200 v2\"}");
     EXPECT_EQ(FinishProgram(), 0);
@@ -107,8 +104,8 @@ TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
                              "Entry #1: Port number = 34", "Entry #1: Baudrate = 1"})
         EXPECT_NE(file.find(line), std::string::npos) << line << " missing in\n" << file;
 
-    ASSERT_EQ(StartProgram(args.argc(), args.argv()), 0);
-    EXPECT_EQ(AcceptedConnectionJson(), "") << "a new run has accepted nothing yet";
+    ASSERT_EQ(StartProgram(args.argc(), args.argv(), dir.path()), 0);
+    EXPECT_EQ(Program().ui.acceptedJson, "") << "a new run has accepted nothing yet";
     char first[256] = "";
     tk::GetLabelFromIndex(Con(), CON_PNL_RING_HISTORY, 0, first, sizeof first);
     EXPECT_EQ(std::string(first), "COM34:19200baud [adp-opt4/USB, adp-opt5/USB]");

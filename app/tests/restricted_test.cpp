@@ -67,12 +67,12 @@ const char *kWritePopup = "Error trying to write history of \nlast connections";
 const char *kReadPopup = "Error trying to read history of \nlast connections";
 
 // The whole program, ended by a timer as if the user closed it.
-int RunWholeProgram(Args &args) {
+int RunWholeProgram(Args &args, const std::string &programDir) {
     tk::SetPopupCapture(true);
     if (tk::InitUIRuntime(args.argc(), args.argv()) != 0)
         return 80;
     QTimer::singleShot(0, [] { tk::QuitUserInterface(0); });
-    return RunProgram(args.argc(), args.argv());
+    return RunProgram(args.argc(), args.argv(), programDir);
 }
 
 } // namespace
@@ -89,25 +89,24 @@ TEST(RestrictedLocations, InstalledProgramKeepsItsFilesInTheUserConfigDirectory)
     OpenUp(home, 0777);
 
     int rc = RunRestricted([&]() -> int {
-        SetProgramDirectoryOverride(bin.c_str());
         ParseVersion(kProgramVersionText, &ProgramVersion);
         setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
         char path[kSettingsPathSize] = "";
-        ResolveSettingsPath(path);
+        ResolveSettingsPath(path, bin);
         CHILD_CHECK(std::string(path) == xdg + "/Corvintracer/CorvintracerV1_0.ini", 1);
         char data[kSettingsPathSize];
-        CHILD_CHECK(ProgramDataDirectory(data, sizeof data) == 0, 2);
+        CHILD_CHECK(ProgramDataDirectory(bin, data, sizeof data) == 0, 2);
         CHILD_CHECK(std::string(data) == xdg + "/Corvintracer", 3);
         CHILD_CHECK(std::filesystem::is_directory(data), 4);
         char history[kSettingsPathSize];
-        CHILD_CHECK(FallbackHistoryPath(history, sizeof history) == 0, 7);
+        CHILD_CHECK(FallbackHistoryPath(bin, history, sizeof history) == 0, 7);
         CHILD_CHECK(std::string(history) == xdg + "/Corvintracer/comm_settings", 8);
 
         // Without XDG_CONFIG_HOME (or with a relative one) the home's .config.
         setenv("XDG_CONFIG_HOME", "relative/dir", 1);
         setenv("HOME", home.c_str(), 1);
         path[0] = '\0';
-        ResolveSettingsPath(path);
+        ResolveSettingsPath(path, bin);
         CHILD_CHECK(std::string(path) == home + "/.config/Corvintracer/CorvintracerV1_0.ini", 5);
         CHILD_CHECK(std::filesystem::is_directory(home + "/.config/Corvintracer"), 6);
         return 0;
@@ -133,9 +132,8 @@ TEST(RestrictedLocations, WholeRunIntoUnwritableLocationKeepsTheFileAndExitsClea
 
     int rc = RunRestricted([&]() -> int {
         setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
-        SetProgramDirectoryOverride(ro.c_str());
         Args args{root / "corvintracer", "-I" + file};
-        CHILD_CHECK(RunWholeProgram(args) == 0, 1);
+        CHILD_CHECK(RunWholeProgram(args, ro) == 0, 1);
         auto popups = tk::TakeCapturedPopups();
         for (const auto &p : popups)
             std::fprintf(stderr, "pop-up: [%s] %s\n", p.title.c_str(), p.message.c_str());
@@ -167,9 +165,8 @@ TEST(RestrictedLocations, UnreadableSettingsFileIsReportedAndLeftAlone) {
 
     int rc = RunRestricted([&]() -> int {
         setenv("XDG_CONFIG_HOME", (root / "xdg").c_str(), 1);
-        SetProgramDirectoryOverride(root.path().c_str());
         Args args{root / "corvintracer", "-I" + file};
-        CHILD_CHECK(RunWholeProgram(args) == 0, 1);
+        CHILD_CHECK(RunWholeProgram(args, root.path()) == 0, 1);
         auto popups = tk::TakeCapturedPopups();
         for (const auto &p : popups)
             std::fprintf(stderr, "pop-up: [%s] %s\n", p.title.c_str(), p.message.c_str());

@@ -1,11 +1,15 @@
 // Version text, command line and settings-file location rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 #include "app/program.h"
 #include "shell_test_util.h"
+#include "support/datafiles.h"
 
 using shelltest::Args;
 using shelltest::TempDir;
@@ -55,22 +59,26 @@ class CommandLine : public ::testing::Test {
   protected:
     void SetUp() override {
         ParseVersion(kProgramVersionText, &ProgramVersion);
-        SetProgramDirectoryOverride(dir.path().c_str());
+        programDir = dir.path();
         exe = dir / "corvintracer";
         defaultFile = dir / "CorvintracerV1_0.ini";
     }
-    void TearDown() override { SetProgramDirectoryOverride(nullptr); }
 
+    ParsedCommandLine Parse(std::initializer_list<std::string> args) {
+        Args a(args);
+        return ParseCommandLine(a.argc(), a.argv(), programDir);
+    }
     std::string Resolve(std::initializer_list<std::string> args) {
         char path[kSettingsPathSize] = "";
-        Args a(args);
-        ParseCommandLine(a.argc(), a.argv(), path);
-        ResolveSettingsPath(path);
+        std::string given = Parse(args).settingsPath;
+        if (given.size() < sizeof path)
+            std::copy(given.begin(), given.end(), path);
+        ResolveSettingsPath(path, programDir);
         return path;
     }
 
     TempDir dir;
-    std::string exe, defaultFile;
+    std::string programDir, exe, defaultFile;
 };
 
 TEST_F(CommandLine, NoArgumentsChooseTheDefaultFileEvenWhenExeIniExists) {
@@ -125,14 +133,43 @@ TEST_F(CommandLine, LanguageOptionAcceptsOnlyLwdFilesInOrder) {
     WriteFile(dir / "de.LWD", "x");
     WriteFile(dir / "fr.lwd", "x");
     WriteFile(dir / "it.Lwd", "x");
-    size_t before = RecordedLanguageFiles().size();
-    Resolve({exe, "-L" + (dir / "de.lwl"), "-l" + (dir / "missing.lwd"), "-L" + (dir / "de.LWD"),
-             "-l" + (dir / "fr.lwd"), "-L" + (dir / "it.Lwd")});
-    auto files = RecordedLanguageFiles();
-    ASSERT_EQ(files.size(), before + 3) << "only existing .LWD files (any case) are applied";
-    EXPECT_EQ(files[before], dir / "de.LWD");
-    EXPECT_EQ(files[before + 1], dir / "fr.lwd");
-    EXPECT_EQ(files[before + 2], dir / "it.Lwd");
+    std::vector<std::string> files =
+        Parse({exe, "-L" + (dir / "de.lwl"), "-l" + (dir / "missing.lwd"), "-L" + (dir / "de.LWD"),
+               "-l" + (dir / "fr.lwd"), "-L" + (dir / "it.Lwd")})
+            .languageFiles;
+    EXPECT_EQ(files, (std::vector<std::string>{dir / "de.LWD", dir / "fr.lwd", dir / "it.Lwd"}))
+        << "only existing .LWD files (any case) are taken, in order";
+}
+
+// What the command line gives, and only that: nothing is applied here.
+TEST_F(CommandLine, ReturnsTheSettingsPathAndTheLanguageFiles) {
+    WriteFile(dir / "a.ini", "[A]\r\n");
+    WriteFile(dir / "de.lwd", "x");
+    struct Case {
+        const char *what;
+        std::vector<std::string> args; // after the program path
+        std::string settingsPath;
+        std::vector<std::string> languageFiles;
+    } cases[] = {
+        {"no arguments", {}, "", {}},
+        {"any argument names <program>.ini", {"x"}, exe + ".ini", {}},
+        {"-I wins over <program>.ini", {"-I" + (dir / "a.ini")}, dir / "a.ini", {}},
+        {"-L only", {"-L" + (dir / "de.lwd")}, exe + ".ini", {dir / "de.lwd"}},
+        {"both, any order",
+         {"-L" + (dir / "de.lwd"), "-i" + (dir / "a.ini"), "-l" + (dir / "de.lwd")},
+         dir / "a.ini",
+         {dir / "de.lwd", dir / "de.lwd"}},
+        {"a space after the letter names nothing", {"-I", dir / "a.ini"}, exe + ".ini", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> all{exe};
+        all.insert(all.end(), c.args.begin(), c.args.end());
+        Args a(all);
+        ParsedCommandLine got = ParseCommandLine(a.argc(), a.argv(), programDir);
+        EXPECT_EQ(got.settingsPath, c.settingsPath);
+        EXPECT_EQ(got.languageFiles, c.languageFiles);
+    }
 }
 
 // Builds an existing file whose path is longer than the settings path can
@@ -154,9 +191,7 @@ TEST_F(CommandLine, OverlongPathsAreIgnoredNeverCut) {
     EXPECT_EQ(Resolve({exe, "-I" + longIni}), defaultFile);
 
     std::string longLwd = MakeLongPathFile(dir, "x.lwd");
-    size_t before = RecordedLanguageFiles().size();
-    Resolve({exe, "-L" + longLwd});
-    EXPECT_EQ(RecordedLanguageFiles().size(), before);
+    EXPECT_TRUE(Parse({exe, "-L" + longLwd}).languageFiles.empty());
 
     // A program path too long for <exe>.ini: the default file is used.
     std::string longExe = longIni.substr(0, longIni.size() - 6) + "prog";
@@ -170,29 +205,27 @@ TEST_F(CommandLine, DefaultFileThatWouldNotFitGivesNoPath) {
         deep += "/" + std::string(30, 'e');
         mkdir(deep.c_str(), 0755);
     }
-    SetProgramDirectoryOverride(deep.c_str());
+    programDir = deep;
     EXPECT_EQ(Resolve({exe}), "") << "a cut default path would be another file";
 }
 
 TEST(ProgramDirectory, IsTheExecutablesDirectory) {
-    char dir[4096];
-    ASSERT_EQ(ProgramDirectory(dir, sizeof dir), 0);
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     ASSERT_GT(n, 0);
     exe[n] = '\0';
     std::string expected(exe);
     expected.resize(expected.rfind('/'));
-    EXPECT_EQ(std::string(dir), expected);
-    char tiny[4];
-    EXPECT_EQ(ProgramDirectory(tiny, sizeof tiny), -1) << "a directory that does not fit is "
-                                                          "refused, not cut";
+    EXPECT_EQ(ExecutableDirectory(), expected);
 }
 
 TEST_F(CommandLine, WritableProgramDirectoryHoldsTheFallbackHistoryFile) {
     char history[kSettingsPathSize];
-    ASSERT_EQ(FallbackHistoryPath(history, sizeof history), 0);
+    ASSERT_EQ(FallbackHistoryPath(programDir, history, sizeof history), 0);
     EXPECT_EQ(std::string(history), dir / "comm_settings");
+    char tiny[4];
+    EXPECT_EQ(ProgramDataDirectory(programDir, tiny, sizeof tiny), -1)
+        << "a directory that does not fit is refused, not cut";
 }
 
 // An installed tree: <prefix>/bin holds the program, the shipped data lies
@@ -209,14 +242,12 @@ class InstalledProgram : public ::testing::Test {
         bin = dir / "prefix/bin";
         shipped = dir / "prefix/share/corvintracer/lang/german.lwd";
         WriteFile(shipped, "x");
-        SetProgramDirectoryOverride(bin.c_str());
         const char *old = std::getenv("XDG_CONFIG_HOME");
         hadXdg = old != nullptr;
         savedXdg = hadXdg ? old : "";
         setenv("XDG_CONFIG_HOME", (dir / "xdg").c_str(), 1);
     }
     void TearDown() override {
-        SetProgramDirectoryOverride(nullptr);
         if (hadXdg)
             setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
         else
@@ -231,22 +262,19 @@ class InstalledProgram : public ::testing::Test {
 TEST_F(InstalledProgram, KeepsItsFilesInTheUserConfigDirectoryEvenWhenBinIsWritable) {
     char path[kSettingsPathSize] = "";
     Args a{bin + "/corvintracer"};
-    ParseCommandLine(a.argc(), a.argv(), path);
-    ResolveSettingsPath(path);
+    EXPECT_EQ(ParseCommandLine(a.argc(), a.argv(), bin).settingsPath, "");
+    ResolveSettingsPath(path, bin);
     EXPECT_EQ(std::string(path), dir / "xdg/Corvintracer/CorvintracerV1_0.ini");
     char history[kSettingsPathSize];
-    ASSERT_EQ(FallbackHistoryPath(history, sizeof history), 0);
+    ASSERT_EQ(FallbackHistoryPath(bin, history, sizeof history), 0);
     EXPECT_EQ(std::string(history), dir / "xdg/Corvintracer/comm_settings");
 }
 
 TEST_F(InstalledProgram, LanguageFileNamedAloneIsTakenFromTheShippedOnes) {
     WriteFile(dir / "own.lwd", "x");
-    size_t before = RecordedLanguageFiles().size();
-    char path[kSettingsPathSize] = "";
     Args a{bin + "/corvintracer", "-Lgerman.lwd", "-Lmissing.lwd", "-L" + (dir / "own.lwd")};
-    ParseCommandLine(a.argc(), a.argv(), path);
-    auto files = RecordedLanguageFiles();
-    ASSERT_EQ(files.size(), before + 2) << "a name found nowhere is still ignored";
-    EXPECT_EQ(files[before], shipped);
-    EXPECT_EQ(files[before + 1], dir / "own.lwd") << "a path that exists is taken as given";
+    std::vector<std::string> files = ParseCommandLine(a.argc(), a.argv(), bin).languageFiles;
+    ASSERT_EQ(files.size(), 2u) << "a name found nowhere is still ignored";
+    EXPECT_EQ(files[0], shipped);
+    EXPECT_EQ(files[1], dir / "own.lwd") << "a path that exists is taken as given";
 }

@@ -55,7 +55,8 @@ inline std::string ReadFile(const std::string &path) {
 // argv that the code under test may keep pointers into for the test's life.
 class Args {
   public:
-    Args(std::initializer_list<std::string> args) : texts_(args) {
+    Args(std::initializer_list<std::string> args) : Args(std::vector<std::string>(args)) {}
+    explicit Args(std::vector<std::string> args) : texts_(std::move(args)) {
         for (auto &t : texts_)
             ptrs_.push_back(t.data());
         ptrs_.push_back(nullptr);

@@ -29,7 +29,6 @@ namespace {
 class ShellRun : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetProgramDirectoryOverride(dir.path().c_str());
         tk::SetPopupCapture(true);
         // A callback named in the panels but bound to nothing fails the
         // start-up, so a renamed callback cannot leave a dead control.
@@ -39,11 +38,10 @@ class ShellRun : public ::testing::Test {
         if (started)
             FinishProgram();
         tk::TakeCapturedPopups();
-        SetProgramDirectoryOverride(nullptr);
     }
     void Start(std::initializer_list<std::string> extra = {}) {
         args = std::make_unique<Args>(extra);
-        ASSERT_EQ(StartProgram(args->argc(), args->argv()), 0) << tk::LastLoadError();
+        ASSERT_EQ(StartProgram(args->argc(), args->argv(), dir.path()), 0) << tk::LastLoadError();
         started = true;
     }
     int Finish() {
@@ -66,11 +64,12 @@ class ShellRun : public ::testing::Test {
 TEST_F(ShellRun, StartUpShowsTheTitledSearchPanelAndChoosesTheDefaultSettingsFile) {
     Start({dir / "corvintracer"});
     std::string title;
-    tk::GetPanelAttribute(Program().panels.search, tk::ATTR_TITLE, &title);
+    tk::GetPanelAttribute(Program().ui.panels.search, tk::ATTR_TITLE, &title);
     EXPECT_EQ(title, "Corvintracer V1.0 (Build-date: Apr 22 2015)");
-    EXPECT_EQ(Visible(Program().panels.search), 1);
-    EXPECT_EQ(Visible(Program().panels.con), 0);
-    EXPECT_GT(Program().panels.menuBar, 0) << "the menu bar handle is needed for the check marks";
+    EXPECT_EQ(Visible(Program().ui.panels.search), 1);
+    EXPECT_EQ(Visible(Program().ui.panels.con), 0);
+    EXPECT_GT(Program().ui.panels.menuBar, 0)
+        << "the menu bar handle is needed for the check marks";
     EXPECT_EQ((std::vector<int>{ProgramVersion.major, ProgramVersion.minor, ProgramVersion.build,
                                 ProgramVersion.revision}),
               (std::vector<int>{1, 0, 3, 0}));
@@ -81,24 +80,25 @@ TEST_F(ShellRun, StartUpShowsTheTitledSearchPanelAndChoosesTheDefaultSettingsFil
 
 TEST_F(ShellRun, MessageTextsComeFromTheRingInRotatingSlots) {
     Start({dir / "corvintracer"});
-    EXPECT_STREQ(GetMessageText(0), "Search local network ...");
-    EXPECT_STREQ(GetMessageText(18), "Connection is already in use!");
-    EXPECT_STREQ(GetMessageText(5), "Error trying to read history of \\nlast connections")
+    EXPECT_STREQ(Program().ui.messages.Text(0), "Search local network ...");
+    EXPECT_STREQ(Program().ui.messages.Text(18), "Connection is already in use!");
+    EXPECT_STREQ(Program().ui.messages.Text(5),
+                 "Error trying to read history of \\nlast connections")
         << "the label keeps its written backslash-n";
-    EXPECT_STREQ(GetMessageText(19), "Connected to COM");
-    EXPECT_STREQ(GetMessageText(20), "Connected to TCP-server");
-    EXPECT_STREQ(GetMessageText(21), "");
-    EXPECT_STREQ(GetMessageText(-1), "");
+    EXPECT_STREQ(Program().ui.messages.Text(19), "Connected to COM");
+    EXPECT_STREQ(Program().ui.messages.Text(20), "Connected to TCP-server");
+    EXPECT_STREQ(Program().ui.messages.Text(21), "");
+    EXPECT_STREQ(Program().ui.messages.Text(-1), "");
 
-    const char *first = GetMessageText(3);
-    const char *second = GetMessageText(4);
-    const char *third = GetMessageText(7);
-    const char *fourth = GetMessageText(8);
+    const char *first = Program().ui.messages.Text(3);
+    const char *second = Program().ui.messages.Text(4);
+    const char *third = Program().ui.messages.Text(7);
+    const char *fourth = Program().ui.messages.Text(8);
     EXPECT_STREQ(first, "Done.") << "four texts must be usable at once";
     EXPECT_STREQ(second, "Communication module.");
     EXPECT_STREQ(third, "Error");
     EXPECT_STREQ(fourth, "Found sensor");
-    const char *fifth = GetMessageText(12);
+    const char *fifth = Program().ui.messages.Text(12);
     EXPECT_EQ(fifth, first) << "the fifth lookup reuses the first one's slot";
     EXPECT_STREQ(first, "Sensor disconnected");
     EXPECT_STREQ(second, "Communication module.") << "only one slot is overwritten";
@@ -107,14 +107,14 @@ TEST_F(ShellRun, MessageTextsComeFromTheRingInRotatingSlots) {
 TEST_F(ShellRun, LongMessageLabelsAreCutAt254BytesWithoutSplittingACharacter) {
     Start({dir / "corvintracer"});
     std::string label(300, 'x');
-    ASSERT_GE(tk::ReplaceListItem(Program().panels.search, SEARCH_PNL_LUI_CONNECTION, 7,
+    ASSERT_GE(tk::ReplaceListItem(Program().ui.panels.search, SEARCH_PNL_LUI_CONNECTION, 7,
                                   label.c_str(), 7),
               0);
-    EXPECT_EQ(std::strlen(GetMessageText(7)), 254u);
+    EXPECT_EQ(std::strlen(Program().ui.messages.Text(7)), 254u);
 
     std::string utf8 = std::string(253, 'a') + "\xc3\xa9" + "tail";
-    tk::ReplaceListItem(Program().panels.search, SEARCH_PNL_LUI_CONNECTION, 7, utf8.c_str(), 7);
-    EXPECT_EQ(std::string(GetMessageText(7)), std::string(253, 'a'))
+    tk::ReplaceListItem(Program().ui.panels.search, SEARCH_PNL_LUI_CONNECTION, 7, utf8.c_str(), 7);
+    EXPECT_EQ(std::string(Program().ui.messages.Text(7)), std::string(253, 'a'))
         << "a two-byte character straddling the cut must be dropped whole";
 }
 
@@ -127,12 +127,13 @@ TEST_F(ShellRun, StatusLineColoursFollowTheSignOfTheLevel) {
         int level, text, background;
     } cases[] = {
         {-7, white, red}, {-1, white, red}, {0, black, grey}, {1, white, green}, {5, white, green}};
-    const int panels[3] = {Program().panels.con, Program().panels.ethcfg, Program().panels.sercfg};
+    const int panels[3] = {Program().ui.panels.con, Program().ui.panels.ethcfg,
+                           Program().ui.panels.sercfg};
     const int controls[3] = {CON_PNL_STRG_COMM_STATUS, ETHCFG_PNL_STRG_COMM_STATUS,
                              SERCFG_PNL_STRG_COMM_STATUS};
     for (const Case &c : cases) {
         std::string text = "level " + std::to_string(c.level);
-        ShowStatus(text.c_str(), c.level);
+        Program().ui.messages.Status(text.c_str(), c.level);
         for (int i = 0; i < 3; i++) {
             int fg = -1, bg = -1;
             char value[64] = "";
@@ -149,27 +150,27 @@ TEST_F(ShellRun, StatusLineColoursFollowTheSignOfTheLevel) {
 TEST_F(ShellRun, DebugConsoleTogglesKeepTextWhenHiddenAndClearWhenShown) {
     Start({dir / "corvintracer"});
     auto pick = [] {
-        tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
+        tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
     };
     auto checked = [] {
         int on = -1;
-        tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+        tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
                                 tk::ATTR_CHECKED, &on);
         return on;
     };
-    DebugLog("before the console is on\n");
+    Program().ui.debugLog.Printf("before the console is on\n");
     pick();
-    EXPECT_EQ(DebugLogEnabled(), 1);
+    EXPECT_TRUE(Program().ui.debugLog.Enabled());
     EXPECT_EQ(checked(), 1);
     EXPECT_TRUE(tk::ConsoleVisible());
     EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "log lines are written only while on";
-    DebugLog("port %d\n", 7);
+    Program().ui.debugLog.Printf("port %d\n", 7);
 
     pick();
-    EXPECT_EQ(DebugLogEnabled(), 0);
+    EXPECT_FALSE(Program().ui.debugLog.Enabled());
     EXPECT_EQ(checked(), 0);
     EXPECT_FALSE(tk::ConsoleVisible());
-    DebugLog("while off\n");
+    Program().ui.debugLog.Printf("while off\n");
     EXPECT_EQ(tk::ConsoleText(), "Starting log.\nport 7\n") << "hiding must keep the text";
 
     pick();
@@ -180,7 +181,7 @@ TEST_F(ShellRun, DebugConsoleTogglesKeepTextWhenHiddenAndClearWhenShown) {
 
 TEST_F(ShellRun, DebugConsoleClosedByItsWindowButtonClearsTheCheckMark) {
     Start({dir / "corvintracer"});
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
     ASSERT_TRUE(tk::ConsoleVisible());
     QWidget *console = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -188,14 +189,14 @@ TEST_F(ShellRun, DebugConsoleClosedByItsWindowButtonClearsTheCheckMark) {
             console = w;
     ASSERT_NE(console, nullptr);
     console->close(); // as its window button does
-    for (int i = 0; i < 200 && DebugLogEnabled() != 0; ++i) {
+    for (int i = 0; i < 200 && Program().ui.debugLog.Enabled(); ++i) {
         tk::ProcessSystemEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     int on = -1;
-    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
                             tk::ATTR_CHECKED, &on);
-    EXPECT_EQ(DebugLogEnabled(), 0);
+    EXPECT_FALSE(Program().ui.debugLog.Enabled());
     EXPECT_EQ(on, 0) << "the check mark must follow the closed console";
     EXPECT_FALSE(tk::ConsoleVisible());
     EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "closing keeps the text, as hiding does";
@@ -206,16 +207,16 @@ TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {
     static std::string captured;
     static int clears = 0;
     captured.clear();
-    SetDebugLogSink([](const char *text) { captured += text; });
-    SetDebugLogClearer([] { clears++; });
-    SetDebugLogEnabled(1);
+    Program().ui.debugLog.SetSink([](const char *text) { captured += text; });
+    Program().ui.debugLog.SetClearer([] { clears++; });
+    Program().ui.debugLog.SetEnabled(true);
     std::string longLine(3000, 'z');
-    DebugLog("%s|%d\n", longLine.c_str(), 42);
-    DebugLogClear();
-    SetDebugLogEnabled(0);
-    DebugLog("dropped\n");
-    SetDebugLogSink(nullptr);
-    SetDebugLogClearer(nullptr);
+    Program().ui.debugLog.Printf("%s|%d\n", longLine.c_str(), 42);
+    Program().ui.debugLog.Clear();
+    Program().ui.debugLog.SetEnabled(false);
+    Program().ui.debugLog.Printf("dropped\n");
+    Program().ui.debugLog.SetSink(nullptr);
+    Program().ui.debugLog.SetClearer(nullptr);
     EXPECT_EQ(captured, longLine + "|42\n") << "long lines must arrive whole";
     EXPECT_EQ(clears, 1);
 }
@@ -223,47 +224,47 @@ TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {
 TEST_F(ShellRun, SkipBaudSearchingTogglesFlagAndCheckMark) {
     Start({dir / "corvintracer"});
     int on = -1;
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
+    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
                             tk::ATTR_CHECKED, &on);
-    EXPECT_EQ(Program().skipBaudSearch, 1);
+    EXPECT_TRUE(Program().ui.skipBaudSearch);
     EXPECT_EQ(on, 1);
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
+    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
                             tk::ATTR_CHECKED, &on);
-    EXPECT_EQ(Program().skipBaudSearch, 0);
+    EXPECT_FALSE(Program().ui.skipBaudSearch);
     EXPECT_EQ(on, 0);
 }
 
 TEST_F(ShellRun, ResearchDoesNothingWhileBusy) {
     Start({dir / "corvintracer"});
-    tk::InsertTreeItem(Program().panels.search, SEARCH_PNL_TREE_CONNECTIONS, tk::VAL_SIBLING, -1,
+    tk::InsertTreeItem(Program().ui.panels.search, SEARCH_PNL_TREE_CONNECTIONS, tk::VAL_SIBLING, -1,
                        tk::VAL_LAST, "left from before");
-    tk::DisplayPanel(Program().panels.con);
-    Program().uiBusy = 1;
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SENSOR_RESEARCH);
+    tk::DisplayPanel(Program().ui.panels.con);
+    Program().ui.busy = true;
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SENSOR_RESEARCH);
     std::vector<int> top;
-    tk::GetTreeItemChildren(Program().panels.search, SEARCH_PNL_TREE_CONNECTIONS, -1, &top);
+    tk::GetTreeItemChildren(Program().ui.panels.search, SEARCH_PNL_TREE_CONNECTIONS, -1, &top);
     EXPECT_EQ(top.size(), 1u) << "a busy program must not empty the tree";
-    EXPECT_EQ(Visible(Program().panels.con), 1) << "a busy program must not switch panels";
-    EXPECT_EQ(Program().uiBusy, 1);
-    Program().uiBusy = 0;
+    EXPECT_EQ(Visible(Program().ui.panels.con), 1) << "a busy program must not switch panels";
+    EXPECT_TRUE(Program().ui.busy);
+    Program().ui.busy = false;
 }
 
 TEST_F(ShellRun, ResearchRunsASearchAndShowsTheSearchPanel) {
     Start({dir / "corvintracer"});
-    tk::InsertTreeItem(Program().panels.search, SEARCH_PNL_TREE_CONNECTIONS, tk::VAL_SIBLING, -1,
+    tk::InsertTreeItem(Program().ui.panels.search, SEARCH_PNL_TREE_CONNECTIONS, tk::VAL_SIBLING, -1,
                        tk::VAL_LAST, "left from before");
-    tk::HidePanel(Program().panels.search);
-    tk::DisplayPanel(Program().panels.con);
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SENSOR_RESEARCH);
-    EXPECT_EQ(Program().uiBusy, 0) << "the busy flag must be released after the search";
-    EXPECT_EQ(Visible(Program().panels.con), 0);
-    EXPECT_EQ(Visible(Program().panels.search), 1);
+    tk::HidePanel(Program().ui.panels.search);
+    tk::DisplayPanel(Program().ui.panels.con);
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SENSOR_RESEARCH);
+    EXPECT_FALSE(Program().ui.busy) << "the busy flag must be released after the search";
+    EXPECT_EQ(Visible(Program().ui.panels.con), 0);
+    EXPECT_EQ(Visible(Program().ui.panels.search), 1);
     for (int i = 0; i < 64; i++) {
         std::string label;
-        if (tk::GetTreeItemLabel(Program().panels.search, SEARCH_PNL_TREE_CONNECTIONS, i, &label) <
-            0)
+        if (tk::GetTreeItemLabel(Program().ui.panels.search, SEARCH_PNL_TREE_CONNECTIONS, i,
+                                 &label) < 0)
             break;
         EXPECT_NE(label, "left from before") << "the old tree must be emptied first";
     }
@@ -273,7 +274,7 @@ TEST_F(ShellRun, AboutShowsTheFixedVersionText) {
     Start({dir / "corvintracer"});
     ProgramVersion.major = 7; // the About text must not follow the version record
     tk::TakeCapturedPopups();
-    tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_HELP_ABOUT);
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_HELP_ABOUT);
     auto popups = tk::TakeCapturedPopups();
     ASSERT_EQ(popups.size(), 1u);
     EXPECT_EQ(popups[0].title, "About");
@@ -283,7 +284,7 @@ TEST_F(ShellRun, AboutShowsTheFixedVersionText) {
 TEST_F(ShellRun, ExitCommandEndsTheEventLoop) {
     Start({dir / "corvintracer"});
     QTimer::singleShot(
-        0, [] { tk::CallMenuCallback(Program().panels.menuBar, CON_MENU_SENSOR_EXIT); });
+        0, [] { tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SENSOR_EXIT); });
     // A second timer ends the loop anyway so a broken Exit fails instead of hanging.
     bool exitWorked = true;
     QTimer::singleShot(5000, [&exitWorked] {
@@ -365,7 +366,8 @@ TEST_F(ShellRun, WholeRunWritesTheSettingsFileBackWithEverythingPreserved) {
 TEST_F(ShellRun, ClosingTheSearchPanelEndsTheRunAndCreatesTheSettingsFile) {
     const std::string file = dir / "CorvintracerV1_0.ini";
     Start({dir / "corvintracer"});
-    QTimer::singleShot(0, [] { tk::CallPanelCallback(Program().panels.search, tk::EVENT_CLOSE); });
+    QTimer::singleShot(0,
+                       [] { tk::CallPanelCallback(Program().ui.panels.search, tk::EVENT_CLOSE); });
     bool closeWorked = true;
     QTimer::singleShot(5000, [&closeWorked] {
         closeWorked = false;

@@ -4,9 +4,21 @@
 namespace koralink {
 
 std::string FormatEndpoint(const UdpEndpoint &e) {
-    return std::to_string(e.ip >> 24) + "." + std::to_string((e.ip >> 16) & 255) + "." +
-           std::to_string((e.ip >> 8) & 255) + "." + std::to_string(e.ip & 255) + ":" +
-           std::to_string(e.port);
+    return DottedIpv4(e.ip) + ":" + std::to_string(e.port);
+}
+
+std::vector<uint32_t> InterfaceBroadcasts() {
+    std::vector<uint32_t> out;
+    for (const InterfaceAddress &a : UpInterfaces()) {
+        if (a.loopback || a.broadcast == 0 || (a.ip >> 24) == 127)
+            continue;
+        bool dup = false;
+        for (uint32_t o : out)
+            dup = dup || o == a.broadcast;
+        if (!dup)
+            out.push_back(a.broadcast);
+    }
+    return out;
 }
 
 } // namespace koralink

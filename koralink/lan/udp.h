@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "net_common.h"
+
 namespace koralink {
 
 struct UdpEndpoint {
@@ -38,10 +40,20 @@ class UdpSocket {
     int fd_ = -1;
 };
 
-// IPv4 address of a host name or dotted text; false when it does not resolve.
-bool ResolveIpv4(const std::string &host, uint32_t *ip);
+// One IPv4 address of an interface that is up, in the system's order.
+struct InterfaceAddress {
+    uint32_t ip = 0;
+    uint32_t broadcast = 0; // 0: the interface cannot broadcast
+    bool loopback = false;
+};
+// The system's interface walk; per platform.
+std::vector<InterfaceAddress> UpInterfaces();
+// The source address the system picks for its default route; false when it
+// has none. Per platform.
+bool DefaultRouteSource(uint32_t *address);
+
 // Broadcast address of every interface that is up, has IPv4 and can
-// broadcast (loopback excluded).
+// broadcast (loopback excluded), each once.
 std::vector<uint32_t> InterfaceBroadcasts();
 std::string FormatEndpoint(const UdpEndpoint &e);
 

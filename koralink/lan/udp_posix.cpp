@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -79,43 +78,42 @@ long UdpSocket::Receive(uint8_t *buffer, size_t capacity, int timeoutMs, UdpEndp
     return n == 0 ? static_cast<long>(capacity) + 1 : n; // an empty datagram is junk too
 }
 
-bool ResolveIpv4(const std::string &host, uint32_t *ip) {
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) == 1) {
-        *ip = ntohl(a.s_addr);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *res = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res)
-        return false;
-    *ip = ntohl(reinterpret_cast<sockaddr_in *>(res->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(res);
-    return true;
-}
-
-std::vector<uint32_t> InterfaceBroadcasts() {
-    std::vector<uint32_t> out;
+std::vector<InterfaceAddress> UpInterfaces() {
+    std::vector<InterfaceAddress> out;
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0)
         return out;
     for (ifaddrs *i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
             continue;
-        if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK) ||
-            !(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr)
-            continue;
-        uint32_t b = ntohl(reinterpret_cast<sockaddr_in *>(i->ifa_broadaddr)->sin_addr.s_addr);
-        bool dup = false;
-        for (uint32_t o : out)
-            dup = dup || o == b;
-        if (b != 0 && !dup)
-            out.push_back(b);
+        InterfaceAddress a;
+        a.ip = ntohl(reinterpret_cast<sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr);
+        a.loopback = (i->ifa_flags & IFF_LOOPBACK) != 0;
+        if ((i->ifa_flags & IFF_BROADCAST) && i->ifa_broadaddr)
+            a.broadcast = ntohl(reinterpret_cast<sockaddr_in *>(i->ifa_broadaddr)->sin_addr.s_addr);
+        out.push_back(a);
     }
     freeifaddrs(list);
     return out;
+}
+
+// Connecting a UDP socket only selects the route: no datagram is sent. The
+// destination is from the documentation range, so it never names a real
+// peer.
+bool DefaultRouteSource(uint32_t *address) {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in peer = ToSockaddr({0xC0000201u, 9}); // 192.0.2.1
+    sockaddr_in self{};
+    socklen_t length = sizeof self;
+    bool ok = connect(fd, reinterpret_cast<sockaddr *>(&peer), sizeof peer) == 0 &&
+              getsockname(fd, reinterpret_cast<sockaddr *>(&self), &length) == 0 &&
+              self.sin_addr.s_addr != htonl(INADDR_ANY);
+    close(fd);
+    if (ok)
+        *address = ntohl(self.sin_addr.s_addr);
+    return ok;
 }
 
 } // namespace koralink

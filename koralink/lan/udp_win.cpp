@@ -17,18 +17,6 @@ namespace {
 // SIO_UDP_CONNRESET of mstcpip.h, which older MinGW headers lack.
 constexpr DWORD kSioUdpConnReset = IOC_IN | IOC_VENDOR | 12;
 
-bool StartWinsock(std::string *why) {
-    // Reference-counted by Winsock and never undone: the library may be
-    // used until the process ends.
-    static const int result = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (result != 0 && why)
-        *why = "no network: " + SystemErrorText(static_cast<DWORD>(result));
-    return result == 0;
-}
-
 sockaddr_in ToSockaddr(const UdpEndpoint &e) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -57,7 +45,7 @@ UdpSocket::~UdpSocket() {
 }
 
 bool UdpSocket::Open(std::string *why) {
-    if (!StartWinsock(why))
+    if (!StartNetwork(why))
         return false;
     SOCKET s = WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
@@ -123,27 +111,8 @@ long UdpSocket::Receive(uint8_t *buffer, size_t capacity, int timeoutMs, UdpEndp
     return n == 0 ? static_cast<long>(capacity) + 1 : n; // an empty datagram is junk too
 }
 
-bool ResolveIpv4(const std::string &host, uint32_t *ip) {
-    if (!StartWinsock(nullptr))
-        return false;
-    in_addr a{};
-    if (inet_pton(AF_INET, host.c_str(), &a) == 1) {
-        *ip = ntohl(a.s_addr);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *res = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res)
-        return false;
-    *ip = ntohl(reinterpret_cast<sockaddr_in *>(res->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(res);
-    return true;
-}
-
-std::vector<uint32_t> InterfaceBroadcasts() {
-    std::vector<uint32_t> out;
+std::vector<InterfaceAddress> UpInterfaces() {
+    std::vector<InterfaceAddress> out;
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     std::vector<unsigned char> buffer(16384);
     ULONG size = static_cast<ULONG>(buffer.size());
@@ -157,27 +126,46 @@ std::vector<uint32_t> InterfaceBroadcasts() {
     if (r != NO_ERROR)
         return out;
     for (auto *a = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); a; a = a->Next) {
-        // Loopback, tunnels and point-to-point links cannot broadcast.
-        if (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
-            a->IfType == IF_TYPE_TUNNEL || a->IfType == IF_TYPE_PPP)
+        if (a->OperStatus != IfOperStatusUp)
             continue;
+        // Loopback, tunnels and point-to-point links cannot broadcast.
+        bool canBroadcast = a->IfType != IF_TYPE_SOFTWARE_LOOPBACK && a->IfType != IF_TYPE_TUNNEL &&
+                            a->IfType != IF_TYPE_PPP;
         for (auto *u = a->FirstUnicastAddress; u; u = u->Next) {
             if (!u->Address.lpSockaddr || u->Address.lpSockaddr->sa_family != AF_INET)
                 continue;
-            unsigned prefix = u->OnLinkPrefixLength;
-            if (prefix == 0 || prefix >= 31)
-                continue;
-            uint32_t ip = ntohl(
+            InterfaceAddress entry;
+            entry.ip = ntohl(
                 reinterpret_cast<const sockaddr_in *>(u->Address.lpSockaddr)->sin_addr.s_addr);
-            uint32_t b = ip | (0xffffffffu >> prefix);
-            bool dup = false;
-            for (uint32_t o : out)
-                dup = dup || o == b;
-            if ((ip >> 24) != 127 && !dup)
-                out.push_back(b);
+            entry.loopback = a->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
+            unsigned prefix = u->OnLinkPrefixLength;
+            if (canBroadcast && prefix > 0 && prefix < 31)
+                entry.broadcast = entry.ip | (0xffffffffu >> prefix);
+            out.push_back(entry);
         }
     }
     return out;
+}
+
+// Connecting a UDP socket only selects the route: no datagram is sent. The
+// destination is from the documentation range, so it never names a real
+// peer.
+bool DefaultRouteSource(uint32_t *address) {
+    if (!StartNetwork(nullptr))
+        return false;
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        return false;
+    sockaddr_in peer = ToSockaddr({0xC0000201u, 9}); // 192.0.2.1
+    sockaddr_in self{};
+    int length = sizeof self;
+    bool ok = connect(s, reinterpret_cast<sockaddr *>(&peer), sizeof peer) == 0 &&
+              getsockname(s, reinterpret_cast<sockaddr *>(&self), &length) == 0 &&
+              self.sin_addr.s_addr != htonl(INADDR_ANY);
+    closesocket(s);
+    if (ok)
+        *address = ntohl(self.sin_addr.s_addr);
+    return ok;
 }
 
 } // namespace koralink

@@ -30,8 +30,8 @@ const Variable kVariables[] = {
     {Setting::PortMapOnly, "KORALINK_PORTMAP_ONLY", Kind::Flag, 0, 0, 1, "", ""},
     {Setting::SysfsRoot, "KORALINK_SYSFS_ROOT", Kind::Directory, 0, 0, 0, "/", "/"},
     {Setting::LockDir, "KORALINK_LOCK_DIR", Kind::Directory, 0, 0, 0, "/run/lock", "/run/lock"},
-    {Setting::ProbeTimeoutMs, "KORALINK_PROBE_TIMEOUT_MS", Kind::Milliseconds, 150, 1, 600000, "",
-     ""},
+    {Setting::ProbeTimeoutMs, "KORALINK_PROBE_TIMEOUT_MS", Kind::Milliseconds, kSerialProbeAnswerMs,
+     1, 600000, "", ""},
     {Setting::AnswerTimeoutMs, "KORALINK_ANSWER_TIMEOUT_MS", Kind::Milliseconds, 1000, 1, 600000,
      "", ""},
     {Setting::InterByteTimeoutMs, "KORALINK_INTERBYTE_TIMEOUT_MS", Kind::Milliseconds, 20, 1, 60000,
@@ -137,6 +137,17 @@ int SettingNumber(Setting setting) {
     }
 }
 
+bool SettingGiven(Setting setting) {
+    const Variable &var = VariableOf(setting);
+    const char *text = Raw(var);
+    if (!text)
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && errno == 0 && value >= var.low && value <= var.high;
+}
+
 bool SettingFlag(Setting setting) {
     return SettingNumber(setting) != 0;
 }
@@ -183,6 +194,8 @@ Timeouts TimeoutsForMode(int openMode) {
     Timeouts t;
     if (IsProbeMode(openMode)) {
         t.answerMs = SettingNumber(Setting::ProbeTimeoutMs);
+        if (openMode == 4 && !SettingGiven(Setting::ProbeTimeoutMs))
+            t.answerMs = kTcpProbeAnswerMs;
         t.connectMs = SettingNumber(Setting::TcpConnectTimeoutMs);
     } else {
         t.answerMs = SettingNumber(Setting::AnswerTimeoutMs);

@@ -39,6 +39,8 @@ enum class Setting {
 // A number or a flag: its value, or the default.
 int SettingNumber(Setting setting);
 bool SettingFlag(Setting setting);
+// A number that is set and usable (not its default for want of a value).
+bool SettingGiven(Setting setting);
 
 // Decides whether a text value can be used; false with the reason in plain
 // words in *why.
@@ -56,6 +58,17 @@ const char *SettingName(Setting setting);
 void ReportOnce(const std::string &text);
 // Every warning about a setting given so far, one per line.
 std::string SettingWarnings();
+
+// First-byte wait of a probe, counted from the moment the request has left
+// the wire (plus the first byte's own time). On a serial line: the sensor's
+// reaction bound (50 ms, docs/sensor-protocol.md) and 50 ms for the latency
+// of a USB adapter (up to 30 ms between an answer and its delivery, e.g. an
+// FTDI chip's latency timer) and for scheduling on a busy machine. Through a
+// converter the request still has to cross the converter's serial side at a
+// rate the library does not know, and its packing delay: the wider wait
+// costs nothing there, as those probes run beside the first serial cycle.
+constexpr int kSerialProbeAnswerMs = 100;
+constexpr int kTcpProbeAnswerMs = 150;
 
 struct Timeouts {
     int answerMs = 150;         // the first byte of the answer must come within this

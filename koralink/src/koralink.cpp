@@ -7,6 +7,7 @@
 #include "koralink.h"
 #include "lan.h"
 #include "line.h"
+#include "net_common.h"
 #include "portenum.h"
 #include "support/textutil.h"
 
@@ -101,7 +102,10 @@ KORALINK_API int KORALINK_init_tcp(LinkContext *ctx, int port, const char *ipTex
     }
     Timeouts timeouts = TimeoutsForMode(openMode);
     std::string cause;
-    std::unique_ptr<Transport> transport = OpenTcp(ip, port, timeouts.connectMs, &cause);
+    uint32_t address = 0;
+    std::unique_ptr<Transport> transport;
+    if (CheckTcpTarget(ip, port, &address, &cause))
+        transport = OpenTcp(address, port, timeouts.connectMs, &cause);
     if (!transport) {
         SetError(ctx, label + ": " + cause);
         return 0;

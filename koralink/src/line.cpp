@@ -14,8 +14,6 @@ namespace koralink {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // What the library keeps inside LinkContext.reserved. Copied with memcpy:
 // the caller's block carries no alignment promise for this part.
 struct ContextState {
@@ -100,102 +98,18 @@ ExchangeResult Line::Exchange(int command, uint32_t parameter, const uint8_t *da
     request.length = static_cast<uint8_t>(length);
     if (length)
         std::memcpy(request.data.data(), data, length);
-    uint8_t out[kMaxFrame];
-    size_t outLength = EncodeFrame(request, out);
 
-    // Whatever arrived before the request (a late answer to an earlier
-    // probe, line noise) must not be taken for this answer.
-    transport_->DiscardInput();
-    decoder_.Reset();
-
-    const int byteUs = transport_->ByteTimeUs();
-    const auto sendTime = std::chrono::microseconds(static_cast<long>(byteUs) * outLength);
-    std::string cause;
-    int writeTimeout = timeouts_.answerMs + static_cast<int>(sendTime.count() / 1000) + 100;
-    if (!transport_->WriteAll(out, outLength, writeTimeout, &cause)) {
-        r.code = cause.find("went away") != std::string::npos ||
-                         cause.find("closed") != std::string::npos
-                     ? KORALINK_ERR_LINE_LOST
-                     : KORALINK_ERR_SEND;
-        r.error = label_ + ": " + cause;
+    Clock::time_point leftWire;
+    if (!Send(request, &leftWire, &r))
         return r;
-    }
-
-    // The answer has to start within answerMs after the request has left;
-    // once a frame is under way it may take as long as its bytes need,
-    // provided no gap exceeds interByteMs. The hard limit stops a stream of
-    // noise from holding the caller forever.
-    const auto start = Clock::now();
-    const auto startDeadline = start + sendTime + std::chrono::milliseconds(timeouts_.answerMs);
-    const auto hardDeadline = startDeadline +
-                              std::chrono::microseconds(static_cast<long>(byteUs) * 2 * kMaxFrame) +
-                              std::chrono::milliseconds(4 * timeouts_.interByteMs);
-    auto deadline = startDeadline;
-    bool sawBytes = false;
-    bool found = false;
     Frame answer;
-    uint8_t buffer[512];
-
-    auto matches = [&](const Frame &f) {
-        return f.kind == FrameKind::Answer && f.command == request.command;
-    };
-
-    while (!found) {
-        auto now = Clock::now();
-        if (now >= deadline) {
-            // Last chance: a stalled frame start may hide a complete answer.
-            Frame f;
-            while (decoder_.midFrame()) {
-                if (decoder_.DropStalled(&f) && matches(f)) {
-                    answer = f;
-                    found = true;
-                    break;
-                }
-            }
-            break;
-        }
-        auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        int got = transport_->Read(buffer, sizeof buffer, static_cast<int>(waitMs), &cause);
-        if (got < 0) {
-            r.code = KORALINK_ERR_LINE_LOST;
-            r.error = label_ + ": " + cause;
-            return r;
-        }
-        if (got == 0)
-            continue;
-        sawBytes = true;
-        size_t offset = 0;
-        while (offset < static_cast<size_t>(got) && !found) {
-            Frame f;
-            bool have = false;
-            offset += decoder_.Feed(buffer + offset, static_cast<size_t>(got) - offset, &f, &have);
-            if (have && matches(f)) {
-                answer = f;
-                found = true;
-            }
-        }
-        if (!found && decoder_.midFrame()) {
-            auto frameDeadline = Clock::now() + std::chrono::milliseconds(timeouts_.interByteMs) +
-                                 std::chrono::microseconds(byteUs);
-            deadline = std::min(hardDeadline, std::max(deadline, frameDeadline));
-        }
-    }
-
-    const std::string within = " within " + std::to_string(timeouts_.answerMs) + " ms";
-    if (!found) {
-        if (decoder_.crcErrors() > 0) {
-            r.code = KORALINK_ERR_CRC;
-            r.error = label_ + ": corrupted answer (CRC)";
-        } else if (decoder_.midFrame()) {
-            r.code = KORALINK_ERR_GARBLED;
-            r.error = label_ + ": incomplete answer" + within;
-        } else if (sawBytes && decoder_.discardedBytes() > 0) {
-            r.code = KORALINK_ERR_GARBLED;
-            r.error = label_ + ": unreadable answer" + within + " (noise; wrong baud rate?)";
-        } else {
-            r.code = KORALINK_ERR_NO_ANSWER;
-            r.error = label_ + ": no answer" + within;
-        }
+    switch (Await(request.command, leftWire, &answer, &r)) {
+    case AwaitEnd::Answer:
+        break;
+    case AwaitEnd::Lost:
+        return r;
+    case AwaitEnd::Nothing:
+        ClassifyMissing(&r);
         return r;
     }
 
@@ -211,23 +125,132 @@ ExchangeResult Line::Exchange(int command, uint32_t parameter, const uint8_t *da
                   std::to_string(answer.status) + ": " + StatusWords(answer.status) + ")";
         return r;
     }
-
-    if (command == KORALINK_CMD_SET_BAUD && serial) {
-        // The sensor answered at the old rate and changes over once its
-        // answer is out; follow only after our own output has left too.
-        transport_->WaitSent();
-        if (timeouts_.baudSwitchPauseMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(timeouts_.baudSwitchPauseMs));
-        if (!transport_->SetBaud(static_cast<int>(parameter), &cause)) {
-            r.code = KORALINK_ERR_SEND;
-            r.error =
-                label_ + ": sensor changed its rate but the port did not follow (" + cause + ")";
-            return r;
-        }
-        transport_->DiscardInput();
-        baudCode = static_cast<int>(parameter);
-    }
+    if (command == KORALINK_CMD_SET_BAUD && serial)
+        FollowBaud(static_cast<int>(parameter), &r);
     return r;
+}
+
+bool Line::Send(const Frame &request, Clock::time_point *leftWire, ExchangeResult *r) {
+    uint8_t out[kMaxFrame];
+    size_t outLength = EncodeFrame(request, out);
+
+    // Whatever arrived before the request (a late answer to an earlier
+    // probe, line noise) must not be taken for this answer.
+    transport_->DiscardInput();
+    decoder_.Reset();
+    sawBytes_ = false;
+
+    const auto sendTime =
+        std::chrono::microseconds(static_cast<long>(transport_->ByteTimeUs()) * outLength);
+    std::string cause;
+    int writeTimeout = timeouts_.answerMs + static_cast<int>(sendTime.count() / 1000) + 100;
+    IoResult sent = transport_->WriteAll(out, outLength, writeTimeout, &cause);
+    if (sent != IoResult::Ok) {
+        r->code = sent == IoResult::Lost ? KORALINK_ERR_LINE_LOST : KORALINK_ERR_SEND;
+        r->error = label_ + ": " + cause;
+        return false;
+    }
+    // The write returns once the bytes are queued; the last one leaves the
+    // wire a request's byte time later.
+    *leftWire = Clock::now() + sendTime;
+    return true;
+}
+
+Line::AwaitEnd Line::Await(uint8_t command, Clock::time_point leftWire, Frame *answer,
+                           ExchangeResult *r) {
+    // The answer has to start within answerMs after the request has left
+    // (plus the first byte's own time); once a frame is under way it may
+    // take as long as its bytes need, provided no gap exceeds interByteMs.
+    // The hard limit stops a babbling line from holding the caller as long
+    // as its stream lasts.
+    const int byteUs = transport_->ByteTimeUs();
+    const auto startDeadline = leftWire + std::chrono::microseconds(byteUs) +
+                               std::chrono::milliseconds(timeouts_.answerMs);
+    const auto hardDeadline = startDeadline +
+                              std::chrono::microseconds(static_cast<long>(byteUs) * 2 * kMaxFrame) +
+                              std::chrono::milliseconds(4 * timeouts_.interByteMs);
+    auto deadline = startDeadline;
+    uint8_t buffer[512];
+    std::string cause;
+
+    auto matches = [&](const Frame &f) {
+        return f.kind == FrameKind::Answer && f.command == command;
+    };
+
+    for (;;) {
+        auto now = Clock::now();
+        if (now >= deadline) {
+            // Last chance: a stalled frame start may hide a complete answer.
+            Frame f;
+            while (decoder_.midFrame()) {
+                if (decoder_.DropStalled(&f) && matches(f)) {
+                    *answer = f;
+                    return AwaitEnd::Answer;
+                }
+            }
+            return AwaitEnd::Nothing;
+        }
+        auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        size_t got = 0;
+        IoResult read =
+            transport_->Read(buffer, sizeof buffer, static_cast<int>(waitMs), &got, &cause);
+        if (read == IoResult::Timeout)
+            continue;
+        if (read != IoResult::Ok) {
+            r->code = KORALINK_ERR_LINE_LOST;
+            r->error = label_ + ": " + cause;
+            return AwaitEnd::Lost;
+        }
+        sawBytes_ = true;
+        size_t offset = 0;
+        while (offset < got) {
+            Frame f;
+            bool have = false;
+            offset += decoder_.Feed(buffer + offset, got - offset, &f, &have);
+            if (have && matches(f)) {
+                *answer = f;
+                return AwaitEnd::Answer;
+            }
+        }
+        if (decoder_.midFrame()) {
+            auto frameDeadline = Clock::now() + std::chrono::milliseconds(timeouts_.interByteMs) +
+                                 std::chrono::microseconds(byteUs);
+            deadline = std::min(hardDeadline, std::max(deadline, frameDeadline));
+        }
+    }
+}
+
+void Line::ClassifyMissing(ExchangeResult *r) const {
+    const std::string within = " within " + std::to_string(timeouts_.answerMs) + " ms";
+    if (decoder_.crcErrors() > 0) {
+        r->code = KORALINK_ERR_CRC;
+        r->error = label_ + ": corrupted answer (CRC)";
+    } else if (decoder_.midFrame()) {
+        r->code = KORALINK_ERR_GARBLED;
+        r->error = label_ + ": incomplete answer" + within;
+    } else if (sawBytes_ && decoder_.discardedBytes() > 0) {
+        r->code = KORALINK_ERR_GARBLED;
+        r->error = label_ + ": unreadable answer" + within + " (noise; wrong baud rate?)";
+    } else {
+        r->code = KORALINK_ERR_NO_ANSWER;
+        r->error = label_ + ": no answer" + within;
+    }
+}
+
+void Line::FollowBaud(int code, ExchangeResult *r) {
+    // The sensor answered at the old rate and changes over once its answer
+    // is out; follow only after our own output has left too.
+    transport_->WaitSent();
+    if (timeouts_.baudSwitchPauseMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeouts_.baudSwitchPauseMs));
+    std::string cause;
+    if (!transport_->SetBaud(code, &cause)) {
+        r->code = KORALINK_ERR_SEND;
+        r->error = label_ + ": sensor changed its rate but the port did not follow (" + cause + ")";
+        return;
+    }
+    transport_->DiscardInput();
+    baudCode = code;
 }
 
 int Line::StartJob(int command, uint32_t parameter, const uint8_t *data, size_t length,

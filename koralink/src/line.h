@@ -6,6 +6,7 @@
 #define KORALINK_LINE_H
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -59,11 +60,21 @@ class Line {
     int openMode = 0;
 
   private:
+    using Clock = std::chrono::steady_clock;
+    enum class AwaitEnd { Answer, Nothing, Lost };
+
+    // The steps of one exchange.
+    bool Send(const Frame &request, Clock::time_point *leftWire, ExchangeResult *r);
+    AwaitEnd Await(uint8_t command, Clock::time_point leftWire, Frame *answer, ExchangeResult *r);
+    void ClassifyMissing(ExchangeResult *r) const;
+    void FollowBaud(int code, ExchangeResult *r);
+
     std::mutex ioMutex_;
     std::unique_ptr<Transport> transport_;
     std::string label_;
     Timeouts timeouts_;
     FrameDecoder decoder_;
+    bool sawBytes_ = false; // the current exchange received any byte
 
     std::mutex jobMutex_;
     std::thread job_;

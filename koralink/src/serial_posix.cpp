@@ -62,6 +62,27 @@ std::string LockFileName(const std::string &devicePath) {
     return "LCK.." + rest;
 }
 
+// The pid a UUCP lock file's content names; 0 when it names none.
+int LockPidOfText(const std::string &text) {
+    // Text: digits, padded with spaces and ended by a newline. Four bytes
+    // that are anything else are a binary pid, whatever its first byte
+    // looks like: a binary pid whose low byte happens to be an ASCII digit
+    // was once read as a small number, i.e. some live system process.
+    bool digits = !text.empty(), any = false;
+    for (char c : text) {
+        any = any || (c >= '0' && c <= '9');
+        digits = digits && ((c >= '0' && c <= '9') || c == ' ' || c == '\n');
+    }
+    if (digits && any)
+        return std::atoi(text.c_str());
+    if (text.size() == 4) {
+        int32_t raw = 0;
+        std::memcpy(&raw, text.data(), 4);
+        return raw;
+    }
+    return 0;
+}
+
 // Pid recorded in a UUCP lock file: ten ASCII digits by convention, a raw
 // 4-byte int from some old programs; 0 when there is no lock file. The lock
 // directory is writable by everyone, so what sits there under a lock file's
@@ -75,10 +96,7 @@ bool ReadLockPid(const std::string &path, int *pid, std::string *cause) {
         return true;
     if (result != BOUNDED_FILE_OK)
         return false;
-    if (text.size() == 4 && (text[0] < '0' || text[0] > '9') && text[0] != ' ')
-        std::memcpy(pid, text.data(), 4);
-    else
-        *pid = std::atoi(text.c_str());
+    *pid = LockPidOfText(text);
     return true;
 }
 
@@ -106,17 +124,21 @@ bool ProcessAlive(int pid) {
 
 class SerialPort final : public Transport {
   public:
-    SerialPort(int fd, int baudCode, std::string ownLockFile)
-        : fd_(fd), baudCode_(baudCode), ownLock_(std::move(ownLockFile)) {}
+    SerialPort(int fd, int baudCode, std::string ownLockFile, const termios &original)
+        : fd_(fd), baudCode_(baudCode), ownLock_(std::move(ownLockFile)), original_(original) {}
 
     ~SerialPort() override {
+        // The port goes back to the settings it had: a search must not leave
+        // every port it probed in raw mode at the last probe's rate.
+        tcsetattr(fd_, TCSANOW, &original_);
         ioctl(fd_, TIOCNXCL);
         close(fd_); // also drops the flock
         if (!ownLock_.empty())
             unlink(ownLock_.c_str());
     }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         size_t done = 0;
         while (done < length) {
             ssize_t n = write(fd_, bytes + done, length - done);
@@ -127,40 +149,49 @@ class SerialPort final : public Transport {
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN) {
-                *cause = errno == EIO ? "port went away"
-                                      : std::string("write failed: ") + std::strerror(errno);
-                return false;
+                if (errno == EIO) {
+                    *cause = "port went away";
+                    return IoResult::Lost;
+                }
+                *cause = std::string("write failed: ") + std::strerror(errno);
+                return IoResult::Failed;
             }
             pollfd p{fd_, POLLOUT, 0};
             int r = poll(&p, 1, timeoutMs);
             if (r == 0) {
                 *cause = "could not send (output blocked)";
-                return false;
+                return IoResult::Timeout;
             }
             if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
                 *cause = "port went away";
-                return false;
+                return IoResult::Lost;
             }
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         pollfd p{fd_, POLLIN, 0};
         int r = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
-        if (r < 0)
-            return errno == EINTR ? 0 : -1;
-        if (r == 0)
-            return 0;
+        if (r < 0 && errno != EINTR) {
+            *cause = std::string("read failed: ") + std::strerror(errno);
+            return IoResult::Failed;
+        }
+        if (r <= 0)
+            return IoResult::Timeout;
         ssize_t n = read(fd_, buffer, capacity);
-        if (n > 0)
-            return static_cast<int>(n);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return IoResult::Ok;
+        }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return 0;
+            return IoResult::Timeout;
         // A vanished USB adapter or a closed pseudo-terminal reads as EIO or
         // end of file with POLLHUP set.
         *cause = "port went away";
-        return -1;
+        return IoResult::Lost;
     }
 
     void DiscardInput() override { tcflush(fd_, TCIFLUSH); }
@@ -193,6 +224,7 @@ class SerialPort final : public Transport {
     int fd_;
     int baudCode_;
     std::string ownLock_;
+    termios original_;
 };
 
 } // namespace
@@ -240,12 +272,13 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     }
     ioctl(fd, TIOCEXCL);
 
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
+    termios original{};
+    if (tcgetattr(fd, &original) != 0) {
         close(fd);
         *cause = request.devicePath + " is not a serial port";
         return nullptr;
     }
+    termios tio = original;
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -256,6 +289,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     cfsetospeed(&tio, speed);
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
         int e = errno;
+        tcsetattr(fd, TCSANOW, &original);
         close(fd);
         *cause = std::string("cannot set 8N1 at the requested rate: ") + std::strerror(e);
         return nullptr;
@@ -279,7 +313,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
                 unlink(lockPath.c_str());
         }
     }
-    return std::make_unique<SerialPort>(fd, request.baudCode, ownLock);
+    return std::make_unique<SerialPort>(fd, request.baudCode, ownLock, original);
 }
 
 } // namespace koralink

@@ -47,16 +47,27 @@ bool IsGoneError(DWORD e) {
 
 class SerialPort final : public Transport {
   public:
-    SerialPort(HANDLE handle, int baudCode) : handle_(handle), baudCode_(baudCode) {}
-    ~SerialPort() override { CloseHandle(handle_); }
+    SerialPort(HANDLE handle, int baudCode, const DCB &original,
+               const COMMTIMEOUTS &originalTimeouts)
+        : handle_(handle), baudCode_(baudCode), original_(original),
+          originalTimeouts_(originalTimeouts) {}
+    ~SerialPort() override {
+        // The port goes back to the settings it had when it was opened.
+        DCB dcb = original_;
+        SetCommState(handle_, &dcb);
+        COMMTIMEOUTS t = originalTimeouts_;
+        SetCommTimeouts(handle_, &t);
+        CloseHandle(handle_);
+    }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         COMMTIMEOUTS t = timeouts_;
         t.WriteTotalTimeoutMultiplier = 0;
         t.WriteTotalTimeoutConstant = static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 1);
         if (!Apply(t)) {
             *cause = "port went away";
-            return false;
+            return IoResult::Lost;
         }
         size_t done = 0;
         while (done < length) {
@@ -64,19 +75,25 @@ class SerialPort final : public Transport {
             DWORD written = 0;
             if (!WriteFile(handle_, bytes + done, chunk, &written, nullptr)) {
                 DWORD e = GetLastError();
-                *cause = IsGoneError(e) ? "port went away" : "write failed: " + SystemErrorText(e);
-                return false;
+                if (IsGoneError(e)) {
+                    *cause = "port went away";
+                    return IoResult::Lost;
+                }
+                *cause = "write failed: " + SystemErrorText(e);
+                return IoResult::Failed;
             }
             if (written == 0) {
                 *cause = "could not send (output blocked)";
-                return false;
+                return IoResult::Timeout;
             }
             done += written;
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         COMMTIMEOUTS t = timeouts_;
         t.ReadIntervalTimeout = MAXDWORD;
         if (timeoutMs > 0) {
@@ -89,18 +106,23 @@ class SerialPort final : public Transport {
         }
         if (!Apply(t)) {
             *cause = "port went away";
-            return -1;
+            return IoResult::Lost;
         }
-        DWORD got = 0;
+        DWORD count = 0;
         DWORD want = capacity > 65536 ? 65536 : static_cast<DWORD>(capacity);
-        if (!ReadFile(handle_, buffer, want, &got, nullptr)) {
+        if (!ReadFile(handle_, buffer, want, &count, nullptr)) {
             DWORD e = GetLastError();
             DWORD errors = 0;
             ClearCommError(handle_, &errors, nullptr);
-            *cause = IsGoneError(e) ? "port went away" : "read failed: " + SystemErrorText(e);
-            return -1;
+            if (IsGoneError(e)) {
+                *cause = "port went away";
+                return IoResult::Lost;
+            }
+            *cause = "read failed: " + SystemErrorText(e);
+            return IoResult::Failed;
         }
-        return static_cast<int>(got);
+        *got = count;
+        return count > 0 ? IoResult::Ok : IoResult::Timeout;
     }
 
     void DiscardInput() override {
@@ -153,6 +175,8 @@ class SerialPort final : public Transport {
 
     HANDLE handle_;
     int baudCode_;
+    DCB original_;
+    COMMTIMEOUTS originalTimeouts_;
     COMMTIMEOUTS timeouts_{};
     bool applied_ = false;
 };
@@ -183,11 +207,13 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(h, &dcb)) {
+    COMMTIMEOUTS originalTimeouts{};
+    if (!GetCommState(h, &dcb) || !GetCommTimeouts(h, &originalTimeouts)) {
         CloseHandle(h);
         *cause = path + " is not a serial port";
         return nullptr;
     }
+    const DCB original = dcb;
     dcb.BaudRate = static_cast<DWORD>(rate);
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -210,12 +236,14 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     dcb.fAbortOnError = FALSE;
     if (!SetCommState(h, &dcb)) {
         DWORD e = GetLastError();
+        DCB back = original;
+        SetCommState(h, &back);
         CloseHandle(h);
         *cause = "cannot set 8N1 at the requested rate: " + SystemErrorText(e);
         return nullptr;
     }
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
-    return std::make_unique<SerialPort>(h, request.baudCode);
+    return std::make_unique<SerialPort>(h, request.baudCode, original, originalTimeouts);
 }
 
 } // namespace koralink

@@ -1,7 +1,6 @@
 // TCP backend: a stream socket to a converter module or a networked sensor.
 #include "transport.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -35,7 +34,8 @@ class TcpLine final : public Transport {
     explicit TcpLine(int fd) : fd_(fd) {}
     ~TcpLine() override { close(fd_); }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         size_t done = 0;
         while (done < length) {
             ssize_t n = send(fd_, bytes + done, length - done, MSG_NOSIGNAL);
@@ -46,32 +46,38 @@ class TcpLine final : public Transport {
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN) {
-                *cause = (errno == EPIPE || errno == ECONNRESET)
-                             ? "connection closed by the device"
-                             : std::string("send failed: ") + std::strerror(errno);
-                return false;
+                if (errno == EPIPE || errno == ECONNRESET) {
+                    *cause = "connection closed by the device";
+                    return IoResult::Lost;
+                }
+                *cause = std::string("send failed: ") + std::strerror(errno);
+                return IoResult::Failed;
             }
             pollfd p{fd_, POLLOUT, 0};
             if (poll(&p, 1, timeoutMs) == 0) {
                 *cause = "could not send (connection stalled)";
-                return false;
+                return IoResult::Timeout;
             }
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         pollfd p{fd_, POLLIN, 0};
         int r = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
         if (r <= 0)
-            return 0;
+            return IoResult::Timeout;
         ssize_t n = recv(fd_, buffer, capacity, 0);
-        if (n > 0)
-            return static_cast<int>(n);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return IoResult::Ok;
+        }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return 0;
+            return IoResult::Timeout;
         *cause = "connection closed by the device";
-        return -1;
+        return IoResult::Lost;
     }
 
     void DiscardInput() override {
@@ -86,18 +92,10 @@ class TcpLine final : public Transport {
 
 } // namespace
 
-std::unique_ptr<Transport> OpenTcp(const std::string &ipText, int port, int timeoutMs,
-                                   std::string *cause) {
+std::unique_ptr<Transport> OpenTcp(uint32_t ip, int port, int timeoutMs, std::string *cause) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    if (inet_pton(AF_INET, ipText.c_str(), &addr.sin_addr) != 1) {
-        *cause = "not an IPv4 address";
-        return nullptr;
-    }
-    if (port < 1 || port > 65535) {
-        *cause = "port number out of range";
-        return nullptr;
-    }
+    addr.sin_addr.s_addr = htonl(ip);
     addr.sin_port = htons(static_cast<uint16_t>(port));
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

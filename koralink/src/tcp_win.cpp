@@ -11,25 +11,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "net_common.h"
 #include "support/windows_text.h"
 
 namespace koralink {
 
 namespace {
-
-bool StartWinsock(std::string *cause) {
-    // Reference-counted by Winsock and never undone: the library may be
-    // used until the process ends.
-    static const int result = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (result != 0) {
-        *cause = "no network: " + SystemErrorText(static_cast<DWORD>(result));
-        return false;
-    }
-    return true;
-}
 
 std::string ConnectCause(int e) {
     switch (e) {
@@ -71,7 +58,8 @@ class TcpLine final : public Transport {
     explicit TcpLine(SOCKET s) : s_(s) {}
     ~TcpLine() override { closesocket(s_); }
 
-    bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs, std::string *cause) override {
+    IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                      std::string *cause) override {
         size_t done = 0;
         while (done < length) {
             int chunk = length - done > 65536 ? 65536 : static_cast<int>(length - done);
@@ -82,30 +70,36 @@ class TcpLine final : public Transport {
             }
             int e = WSAGetLastError();
             if (e != WSAEWOULDBLOCK) {
-                *cause = (e == WSAECONNRESET || e == WSAECONNABORTED || e == WSAESHUTDOWN)
-                             ? "connection closed by the device"
-                             : "send failed: " + SystemErrorText(static_cast<DWORD>(e));
-                return false;
+                if (e == WSAECONNRESET || e == WSAECONNABORTED || e == WSAESHUTDOWN) {
+                    *cause = "connection closed by the device";
+                    return IoResult::Lost;
+                }
+                *cause = "send failed: " + SystemErrorText(static_cast<DWORD>(e));
+                return IoResult::Failed;
             }
             if (Wait(s_, true, timeoutMs) == 0) {
                 *cause = "could not send (connection stalled)";
-                return false;
+                return IoResult::Timeout;
             }
         }
-        return true;
+        return IoResult::Ok;
     }
 
-    int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) override {
+    IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
+                  std::string *cause) override {
+        *got = 0;
         if (Wait(s_, false, timeoutMs) <= 0)
-            return 0;
+            return IoResult::Timeout;
         int want = capacity > 65536 ? 65536 : static_cast<int>(capacity);
         int n = recv(s_, reinterpret_cast<char *>(buffer), want, 0);
-        if (n > 0)
-            return n;
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return IoResult::Ok;
+        }
         if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
-            return 0;
+            return IoResult::Timeout;
         *cause = "connection closed by the device";
-        return -1;
+        return IoResult::Lost;
     }
 
     void DiscardInput() override {
@@ -120,20 +114,12 @@ class TcpLine final : public Transport {
 
 } // namespace
 
-std::unique_ptr<Transport> OpenTcp(const std::string &ipText, int port, int timeoutMs,
-                                   std::string *cause) {
-    if (!StartWinsock(cause))
+std::unique_ptr<Transport> OpenTcp(uint32_t ip, int port, int timeoutMs, std::string *cause) {
+    if (!StartNetwork(cause))
         return nullptr;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    if (inet_pton(AF_INET, ipText.c_str(), &addr.sin_addr) != 1) {
-        *cause = "not an IPv4 address";
-        return nullptr;
-    }
-    if (port < 1 || port > 65535) {
-        *cause = "port number out of range";
-        return nullptr;
-    }
+    addr.sin_addr.s_addr = htonl(ip);
     addr.sin_port = htons(static_cast<u_short>(port));
 
     // Not inherited by programs the caller starts, as SOCK_CLOEXEC on Linux.

@@ -12,16 +12,27 @@
 
 namespace koralink {
 
+// What became of one call on a line. The frame exchange turns it into the
+// library's result code; the plain-words cause beside it is only for people.
+enum class IoResult {
+    Ok,
+    Timeout, // nothing arrived, or the output stayed blocked, within the time
+    Lost,    // the port went away or the peer closed the connection
+    Refused, // the system or the peer would not take the request
+    Failed,  // any other system error
+};
+
 class Transport {
   public:
     virtual ~Transport() = default;
 
-    // Writes every byte or fails with a plain-words cause in *cause.
-    virtual bool WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+    // Writes every byte; anything but Ok comes with a cause in *cause.
+    virtual IoResult WriteAll(const uint8_t *bytes, size_t length, int timeoutMs,
+                              std::string *cause) = 0;
+    // Waits up to timeoutMs for bytes: Ok with *got > 0, Timeout when nothing
+    // arrived, Lost or Failed (cause in *cause) when the line failed.
+    virtual IoResult Read(uint8_t *buffer, size_t capacity, int timeoutMs, size_t *got,
                           std::string *cause) = 0;
-    // Waits up to timeoutMs: > 0 bytes read, 0 nothing arrived, < 0 the line
-    // failed (cause in *cause).
-    virtual int Read(uint8_t *buffer, size_t capacity, int timeoutMs, std::string *cause) = 0;
     // Drops whatever has been received and not read yet.
     virtual void DiscardInput() = 0;
 
@@ -51,9 +62,9 @@ struct SerialOpenRequest {
 // null and a cause such as "no such port" or "in use by another program".
 std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::string *cause);
 
-// Connects to a dotted IPv4 address within timeoutMs.
-std::unique_ptr<Transport> OpenTcp(const std::string &ipText, int port, int timeoutMs,
-                                   std::string *cause);
+// Connects to an IPv4 address (host byte order) within timeoutMs; the
+// address and port are checked by the caller (CheckTcpTarget).
+std::unique_ptr<Transport> OpenTcp(uint32_t ip, int port, int timeoutMs, std::string *cause);
 
 } // namespace koralink
 

@@ -60,8 +60,8 @@ TEST(SearchCalls, UnusableTimeoutsAreNamedOnceAndTheDefaultUsed) {
         int Timeouts::*field;
         int mode, expected;
     } cases[] = {
-        {"KORALINK_PROBE_TIMEOUT_MS", "fast", "is not a number of milliseconds; using 150",
-         &Timeouts::answerMs, 2, 150},
+        {"KORALINK_PROBE_TIMEOUT_MS", "fast", "is not a number of milliseconds; using 100",
+         &Timeouts::answerMs, 2, 100},
         {"KORALINK_ANSWER_TIMEOUT_MS", "0", "is outside 1..600000 ms; using 1000",
          &Timeouts::answerMs, 1, 1000},
         {"KORALINK_INTERBYTE_TIMEOUT_MS", "20ms", "is not a number of milliseconds; using 20",

@@ -3,8 +3,12 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -113,7 +117,7 @@ TEST_F(SerialLink, IdentifiesOnlyAtTheSensorsRate) {
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 11, KORALINK_BAUD_19200, 2), 1) << ctx.error();
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER)
         << "a sensor at 115200 must not be found at 19200";
-    EXPECT_EQ(ctx.error(), "COM11: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM11: no answer within 100 ms");
     EXPECT_EQ(KORALINK_get_ansframe_header(&ctx, nullptr, nullptr, nullptr), KORALINK_ERR_NO_FRAME)
         << "a failed exchange left the previous answer readable as if it were new";
 }
@@ -146,7 +150,7 @@ TEST_F(SerialLink, ErrorTextsNameThePortAndTheCause) {
 
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 13, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_NO_ANSWER);
-    EXPECT_EQ(ctx.error(), "COM13: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM13: no answer within 100 ms");
 
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 22, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_CRC);
@@ -201,10 +205,10 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a live lock file was ignored";
     EXPECT_EQ(ctx.error(), "COM11: in use by another program");
     // Some old programs write the pid as a raw 4-byte integer.
-    {
-        int32_t raw = other;
-        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&raw), 4);
-    }
+    auto writeBinary = [&](int32_t pid) {
+        std::ofstream(lock, std::ios::binary).write(reinterpret_cast<const char *>(&pid), 4);
+    };
+    writeBinary(other);
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 0) << "a binary lock file was ignored";
 
     kill(other, SIGKILL);
@@ -212,6 +216,20 @@ TEST_F(SerialLink, LiveUucpLockFileIsHonouredAndAStaleOneIgnored) {
     EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1)
         << "a stale lock file blocked: " << ctx.error();
     KORALINK_close(&ctx);
+
+    // A binary pid of a dead process whose low byte reads as an ASCII digit
+    // or a space must not be taken for a small (live) pid as text.
+    for (int low : {'1', '7', ' '}) {
+        int32_t dead = 0;
+        for (int32_t candidate = low + 256 * 200; candidate < (1 << 22) && !dead; candidate += 256)
+            if (kill(candidate, 0) != 0 && errno == ESRCH)
+                dead = candidate;
+        ASSERT_NE(dead, 0);
+        writeBinary(dead);
+        EXPECT_EQ(KORALINK_init_rs232(&ctx, 11, 4, 2), 1)
+            << "binary lock of dead pid " << dead << " blocked: " << ctx.error();
+        KORALINK_close(&ctx);
+    }
 
     // The accepted connection leaves its own lock file while open.
     unlink(lock.c_str());
@@ -343,7 +361,7 @@ TEST_F(SerialLink, FaultySensors) {
     // noise
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 14, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
-    EXPECT_EQ(ctx.error(), "COM14: unreadable answer within 150 ms (noise; wrong baud rate?)");
+    EXPECT_EQ(ctx.error(), "COM14: unreadable answer within 100 ms (noise; wrong baud rate?)");
     // noise at a wrong rate only
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 21, 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), KORALINK_ERR_GARBLED);
@@ -358,7 +376,7 @@ TEST_F(SerialLink, FaultySensors) {
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 17, 4, 2), 1);
     EXPECT_EQ(KORALINK_read_sensor_info(&ctx), KORALINK_ERR_NO_ANSWER);
     EXPECT_EQ(ctx.c.sensorSerial, 17) << "the serial number of the LINE OK answer was lost";
-    EXPECT_EQ(ctx.error(), "COM17: no answer within 150 ms");
+    EXPECT_EQ(ctx.error(), "COM17: no answer within 100 ms");
     // serial number 0
     ASSERT_EQ(KORALINK_init_rs232(&ctx, 18, 4, 2), 1);
     ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0);
@@ -510,4 +528,59 @@ TEST(SerialLinkAlone, DeviceSeamOpensByPath) {
     EXPECT_EQ(ctx.error(), "COM50: /dev/null is not a serial port");
     ASSERT_EQ(koralink::OpenSerialLine(&ctx, 50, lab->DevicePath(50), 4, 2), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+}
+
+// Whatever a probe, a Test or the accepted connection did to a port, it
+// leaves it with the settings it had at open: another program's cooked
+// 4800-baud terminal stays one after a search went over it.
+TEST(SerialLinkAlone, ClosingRestoresThePortsTerminalSettings) {
+    auto lab = StartLab("[sensor s]\nKind=USB\nCom=40\nSerial=40\nBaud=57600\n");
+    ASSERT_TRUE(lab);
+    int fd = open(lab->DevicePath(40).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+    before.c_lflag |= ICANON | ECHO | ISIG;
+    before.c_iflag |= ICRNL | IXON;
+    cfsetispeed(&before, B4800);
+    cfsetospeed(&before, B4800);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(fd, &before), 0);
+    for (int mode : {2, 1}) {
+        Ctx ctx;
+        ASSERT_EQ(KORALINK_init_rs232(&ctx, 40, KORALINK_BAUD_57600, mode), 1) << ctx.error();
+        ASSERT_EQ(KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0), 0) << ctx.error();
+        termios during{};
+        ASSERT_EQ(tcgetattr(fd, &during), 0);
+        EXPECT_EQ(cfgetospeed(&during), static_cast<speed_t>(B57600)) << "mode " << mode;
+        EXPECT_EQ(during.c_lflag & ICANON, 0u) << "mode " << mode;
+        KORALINK_close(&ctx);
+        termios after{};
+        ASSERT_EQ(tcgetattr(fd, &after), 0);
+        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before)) << "mode " << mode;
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << "mode " << mode;
+        EXPECT_EQ(after.c_iflag, before.c_iflag) << "mode " << mode;
+        EXPECT_EQ(after.c_cflag, before.c_cflag) << "mode " << mode;
+    }
+    close(fd);
+}
+
+// A line that keeps sending frame starts promising more bytes than come
+// must not hold a probe for as long as the stream lasts (5 s here).
+TEST(SerialLinkAlone, ABabblingLineEndsTheProbeGarbled) {
+    auto lab = StartLab("[sensor fast]\nKind=USB\nCom=41\nFault=babble\nBaud=115200\n"
+                        "[sensor slow]\nKind=USB\nCom=42\nFault=babble\nBaud=9600\n");
+    ASSERT_TRUE(lab);
+    for (auto [com, code] : {std::pair{41, KORALINK_BAUD_115200}, {42, KORALINK_BAUD_9600}}) {
+        Ctx ctx;
+        ASSERT_EQ(KORALINK_init_rs232(&ctx, com, code, 2), 1) << ctx.error();
+        auto start = std::chrono::steady_clock::now();
+        int result = KORALINK_exchange_frame(&ctx, 5, 0, nullptr, 0);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+        EXPECT_TRUE(result == KORALINK_ERR_CRC || result == KORALINK_ERR_GARBLED)
+            << "COM" << com << ": " << result << " " << ctx.error();
+        EXPECT_LT(ms, 1500) << "COM" << com << ": the probe followed the babble";
+    }
 }

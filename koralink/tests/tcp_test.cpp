@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "lab_fixture.h"
+#include "net_common.h"
 
 namespace {
 
@@ -74,4 +75,37 @@ TEST(TcpLink, SilentAndVanishingSensors) {
               "127.0.0.4:" + std::to_string(gone) + ": connection closed by the device");
     EXPECT_EQ(KORALINK_init_tcp(&ctx, gone, "127.0.0.4", 4), 0);
     EXPECT_EQ(ctx.error(), "127.0.0.4:" + std::to_string(gone) + ": connection refused");
+}
+
+TEST(TcpLink, TargetChecksTakeOnlyDottedAddressesAndPortsInRange) {
+    const struct {
+        const char *ip;
+        int port;
+        bool ok;
+        uint32_t address;
+    } cases[] = {
+        {"127.0.0.1", 1, true, 0x7F000001u},
+        {"255.255.255.255", 65535, true, 0xFFFFFFFFu},
+        {"0.0.0.0", 80, true, 0},
+        {"127.0.0.1", 0, false, 0},
+        {"127.0.0.1", 65536, false, 0},
+        {"256.0.0.1", 80, false, 0},
+        {"127.0.0.01", 80, false, 0},
+        {"127.0.0", 80, false, 0},
+        {"127.0.0.1.", 80, false, 0},
+        {"127.0.0.1 ", 80, false, 0},
+        {"1270.0.0.1", 80, false, 0},
+        {"localhost", 80, false, 0},
+        {"", 80, false, 0},
+    };
+    for (const auto &c : cases) {
+        uint32_t ip = 0;
+        std::string cause;
+        EXPECT_EQ(koralink::CheckTcpTarget(c.ip, c.port, &ip, &cause), c.ok)
+            << c.ip << ":" << c.port << " " << cause;
+        if (c.ok)
+            EXPECT_EQ(ip, c.address) << c.ip;
+        else
+            EXPECT_FALSE(cause.empty()) << c.ip;
+    }
 }

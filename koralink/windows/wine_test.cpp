@@ -99,9 +99,9 @@ const Probe kProbes[] = {
     {"COM port at 9600 identified", 1, KORALINK_BAUD_9600, KORALINK_OK, 42,
      "CT-10 legacy gauge v0.9"},
     {"sensor asked at another rate stays silent", 35, KORALINK_BAUD_115200, KORALINK_ERR_NO_ANSWER,
-     0, "no answer within 150 ms"},
+     0, "no answer within 100 ms"},
     {"silent port is not identified", 2, KORALINK_BAUD_9600, KORALINK_ERR_NO_ANSWER, 0,
-     "COM2: no answer within 150 ms"},
+     "COM2: no answer within 100 ms"},
 };
 
 void CheckProbes() {
@@ -348,7 +348,7 @@ void PrintFigures() {
         int baudCode;
     } lines[] = {{"LINE OK exchange, COM34 at 115200", 34, KORALINK_BAUD_115200},
                  {"LINE OK exchange, COM1 at 9600", 1, KORALINK_BAUD_9600},
-                 {"unanswered LINE OK, silent COM2 (answer time 150 ms)", 2, KORALINK_BAUD_9600}};
+                 {"unanswered LINE OK, silent COM2 (answer time 100 ms)", 2, KORALINK_BAUD_9600}};
     for (const auto &l : lines) {
         Ctx ctx;
         if (KORALINK_init_rs232(&ctx, l.com, l.baudCode, KORALINK_OPEN_SERIAL_PROBE) != 1)

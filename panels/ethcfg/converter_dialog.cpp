@@ -7,18 +7,11 @@
 
 #include "con_pnl.h"
 #include "con_pnl_callbacks.h"
-#include "connection_panels.h"
-#include "connection_tree.h"
 #include "ethcfg_pnl.h"
 #include "ethcfg_pnl_callbacks.h"
 #include "own_address.h"
-#include "panels/debug_log.h"
-#include "panels/messages.h"
 #include "search/text_format.h"
-#include "search_panel.h"
 #include "toolkit/ui.h"
-
-ConnectionRecord EditedConverter = {};
 
 namespace {
 
@@ -36,34 +29,29 @@ constexpr int kLocalIpFields[4] = {ETHCFG_PNL_NUMR_LOCAL_IP_0, ETHCFG_PNL_NUMR_L
 constexpr int kRemoteIpFields[4] = {ETHCFG_PNL_NUMR_REMOTE_IP_0, ETHCFG_PNL_NUMR_REMOTE_IP_1,
                                     ETHCFG_PNL_NUMR_REMOTE_IP_2, ETHCFG_PNL_NUMR_REMOTE_IP_3};
 
-int Dialog() {
-    return ConnectionPanels().panels.ethcfg;
-}
-
-template <size_t N> void ShowFields(const int (&controls)[N], const int32_t *values) {
+template <size_t N> void ShowFields(int panel, const int (&controls)[N], const int32_t *values) {
     for (size_t i = 0; i < N; ++i)
-        tk::SetCtrlVal(Dialog(), controls[i], values ? static_cast<int>(values[i]) : 0);
+        tk::SetCtrlVal(panel, controls[i], values ? static_cast<int>(values[i]) : 0);
 }
 
-template <size_t N> void ReadFields(const int (&controls)[N], int32_t *values) {
+template <size_t N> void ReadFields(int panel, const int (&controls)[N], int32_t *values) {
     for (size_t i = 0; i < N; ++i) {
         int value = 0;
-        if (tk::GetCtrlVal(Dialog(), controls[i], &value) == 0)
+        if (tk::GetCtrlVal(panel, controls[i], &value) == 0)
             values[i] = value;
     }
 }
 
-template <size_t N> void SetMode(const int (&controls)[N], bool editable) {
+template <size_t N> void SetMode(int panel, const int (&controls)[N], bool editable) {
     for (int control : controls)
-        tk::SetCtrlAttribute(Dialog(), control, tk::ATTR_CTRL_MODE, editable ? 1 : 0);
+        tk::SetCtrlAttribute(panel, control, tk::ATTR_CTRL_MODE, editable ? 1 : 0);
 }
 
 // Selects value on a ring whose panel data has count items (values 0 to
 // count - 1). A value the ring lacks gets an item of its own, labelled
 // label: otherwise the ring would keep showing the previous module's choice,
 // and a write would give this module that setting behind the user's back.
-void ShowRingValue(int control, int count, int value, const std::string &label) {
-    int panel = Dialog();
+void ShowRingValue(int panel, int control, int count, int value, const std::string &label) {
     int items = 0;
     tk::GetNumListItems(panel, control, &items);
     if (items > count)
@@ -74,35 +62,35 @@ void ShowRingValue(int control, int count, int value, const std::string &label) 
 }
 
 // A newer module's mode the rings do not offer (PPPoE, secure modes).
-void ShowModeRing(int control, int count, int32_t mode) {
-    ShowRingValue(control, count, mode, "mode " + std::to_string(mode));
+void ShowModeRing(int panel, int control, int count, int32_t mode) {
+    ShowRingValue(panel, control, count, mode, "mode " + std::to_string(mode));
 }
 
 // The table's rates, or the module's own rate when the table lacks it.
-void ShowRate(int32_t rate) {
+void ShowRate(int panel, int32_t rate) {
     int index = ConverterBaudIndex(rate);
     if (index < 0 && rate > 0)
-        ShowRingValue(ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount, kConverterKeptRateValue,
+        ShowRingValue(panel, ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount, kConverterKeptRateValue,
                       std::to_string(rate));
     else
-        ShowRingValue(ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount,
+        ShowRingValue(panel, ETHCFG_PNL_RING_BAUDRATE, kConverterBaudCount,
                       index >= 0 ? index : kConverterDefaultBaudIndex, "");
 }
 
 // "Reading device ... OK", or "... FAIL" with the library's cause, which
 // also goes to the debug log.
-void ShowAccessOutcome(const char *what, int result) {
+void ShowAccessOutcome(PanelContext &ctx, const char *what, int result) {
     if (result >= 1) {
-        ShowStatus((std::string(what) + " ... OK").c_str(), 0);
+        ctx.messages.Status((std::string(what) + " ... OK").c_str(), 0);
         return;
     }
     std::string text = std::string(what) + " ... FAIL";
     const char *cause = KORALINK_get_LAN_error();
     if (cause && *cause) {
         text += std::string(": ") + cause;
-        DebugLog("%s\n", text.c_str());
+        ctx.debugLog.Printf("%s\n", text.c_str());
     }
-    ShowStatus(text.c_str(), -1);
+    ctx.messages.Status(text.c_str(), -1);
 }
 
 } // namespace
@@ -114,10 +102,11 @@ int ConverterBaudIndex(int32_t rate) {
     return -1;
 }
 
-int FindConverterByAddress(const int address[4], ConnectionRecord *destination) {
-    if (!g_connectionTree || !g_connectionTree->entries || !address)
+int FindConverterByAddress(const PanelContext &ctx, const int address[4],
+                           ConnectionRecord *destination) {
+    if (!ctx.results || !address)
         return 0;
-    ListType entries = g_connectionTree->entries;
+    ListType entries = ctx.results;
     int count = ListNumItems(entries);
     for (int n = 1; n <= count; ++n) {
         const auto *entry = static_cast<const ConnectionEntry *>(ListItemPtr(entries, n));
@@ -134,32 +123,32 @@ int FindConverterByAddress(const int address[4], ConnectionRecord *destination) 
     return 0;
 }
 
-void ShowConverterSettings(const ConnectionRecord *record) {
-    int panel = Dialog();
+void ShowConverterSettings(const PanelContext &ctx, const ConnectionRecord *record) {
+    int panel = ctx.panels.ethcfg;
     tk::SetCtrlVal(
         panel, ETHCFG_PNL_STRG_DEVICE_INFO,
         record ? std::string(record->typeText, strnlen(record->typeText, sizeof record->typeText))
                      .c_str()
                : "");
-    ShowFields(kMacFields, record ? record->mac : nullptr);
-    ShowModeRing(ETHCFG_PNL_RING_IP_MODE, 2, record ? record->ipMode : 0);
-    ShowModeRing(ETHCFG_PNL_RING_OP_MODE, 4, record ? record->deviceMode : 0);
+    ShowFields(panel, kMacFields, record ? record->mac : nullptr);
+    ShowModeRing(panel, ETHCFG_PNL_RING_IP_MODE, 2, record ? record->ipMode : 0);
+    ShowModeRing(panel, ETHCFG_PNL_RING_OP_MODE, 4, record ? record->deviceMode : 0);
     tk::SetCtrlVal(panel, ETHCFG_PNL_NUMR_LOCAL_PORT,
                    record ? static_cast<int>(record->localPort) : 0);
     tk::SetCtrlVal(panel, ETHCFG_PNL_NUMR_REMOTE_PORT,
                    record ? static_cast<int>(record->remotePort) : 0);
-    ShowRate(record ? record->serialBaud : 0);
-    ShowFields(kGatewayFields, record ? record->gateway : nullptr);
-    ShowFields(kMaskFields, record ? record->subnetMask : nullptr);
-    ShowFields(kLocalIpFields, record ? record->localIp : nullptr);
-    ShowFields(kRemoteIpFields, record ? record->remoteIp : nullptr);
-    ApplyIpModeRules(record);
+    ShowRate(panel, record ? record->serialBaud : 0);
+    ShowFields(panel, kGatewayFields, record ? record->gateway : nullptr);
+    ShowFields(panel, kMaskFields, record ? record->subnetMask : nullptr);
+    ShowFields(panel, kLocalIpFields, record ? record->localIp : nullptr);
+    ShowFields(panel, kRemoteIpFields, record ? record->remoteIp : nullptr);
+    ApplyIpModeRules(ctx, record);
 }
 
-void ReadConverterPanel(ConnectionRecord *record) {
+void ReadConverterPanel(const PanelContext &ctx, ConnectionRecord *record) {
     if (!record)
         return;
-    int panel = Dialog();
+    int panel = ctx.panels.ethcfg;
     int value = 0;
     if (tk::GetCtrlVal(panel, ETHCFG_PNL_RING_IP_MODE, &value) == 0)
         record->ipMode = value;
@@ -177,148 +166,141 @@ void ReadConverterPanel(ConnectionRecord *record) {
     if (visible && tk::GetCtrlVal(panel, ETHCFG_PNL_RING_BAUDRATE, &value) == 0 && value >= 0 &&
         value < kConverterBaudCount)
         record->serialBaud = ConverterBaudTable[value];
-    ReadFields(kGatewayFields, record->gateway);
-    ReadFields(kMaskFields, record->subnetMask);
-    ReadFields(kLocalIpFields, record->localIp);
-    ReadFields(kRemoteIpFields, record->remoteIp);
+    ReadFields(panel, kGatewayFields, record->gateway);
+    ReadFields(panel, kMaskFields, record->subnetMask);
+    ReadFields(panel, kLocalIpFields, record->localIp);
+    ReadFields(panel, kRemoteIpFields, record->remoteIp);
 }
 
-void ApplyIpModeRules(const ConnectionRecord *record) {
+void ApplyIpModeRules(const PanelContext &ctx, const ConnectionRecord *record) {
     if (record)
-        ApplyIpModeRules(record->ipMode, record->serialBaud);
+        ApplyIpModeRules(ctx, record->ipMode, record->serialBaud);
 }
 
-void ApplyIpModeRules(int ipMode, int32_t serialBaud) {
+void ApplyIpModeRules(const PanelContext &ctx, int ipMode, int32_t serialBaud) {
+    int panel = ctx.panels.ethcfg;
     bool editable = ipMode != kDhcp;
-    SetMode(kGatewayFields, editable);
-    SetMode(kMaskFields, editable);
-    SetMode(kLocalIpFields, editable);
+    SetMode(panel, kGatewayFields, editable);
+    SetMode(panel, kMaskFields, editable);
+    SetMode(panel, kLocalIpFields, editable);
     int shown = serialBaud != -1 ? 1 : 0;
-    tk::SetCtrlAttribute(Dialog(), ETHCFG_PNL_RING_BAUDRATE, tk::ATTR_VISIBLE, shown);
-    tk::SetCtrlAttribute(Dialog(), ETHCFG_PNL_STRG_SERIAL_INFO, tk::ATTR_VISIBLE, shown);
+    tk::SetCtrlAttribute(panel, ETHCFG_PNL_RING_BAUDRATE, tk::ATTR_VISIBLE, shown);
+    tk::SetCtrlAttribute(panel, ETHCFG_PNL_STRG_SERIAL_INFO, tk::ATTR_VISIBLE, shown);
 }
 
-void ApplyOpModeRules(int deviceMode) {
+void ApplyOpModeRules(const PanelContext &ctx, int deviceMode) {
+    int panel = ctx.panels.ethcfg;
     bool editable = deviceMode != kTcpServer;
-    SetMode(kRemoteIpFields, editable);
-    tk::SetCtrlAttribute(Dialog(), ETHCFG_PNL_NUMR_REMOTE_PORT, tk::ATTR_CTRL_MODE,
-                         editable ? 1 : 0);
-    tk::SetCtrlAttribute(Dialog(), ETHCFG_PNL_PICB_SET_LOCAL_ADDR, tk::ATTR_DIMMED,
-                         editable ? 0 : 1);
+    SetMode(panel, kRemoteIpFields, editable);
+    tk::SetCtrlAttribute(panel, ETHCFG_PNL_NUMR_REMOTE_PORT, tk::ATTR_CTRL_MODE, editable ? 1 : 0);
+    tk::SetCtrlAttribute(panel, ETHCFG_PNL_PICB_SET_LOCAL_ADDR, tk::ATTR_DIMMED, editable ? 0 : 1);
 }
 
-void MarkDevicesChanged() {
-    if (int *changed = ConnectionPanels().devicesChanged)
-        *changed = 1;
+void RegisterConverterDialogCallbacks(PanelContext &ctx) {
+    RegisterEthcfgPnlCallbacks(&ctx);
 }
 
-bool DevicesChanged() {
-    const int *changed = ConnectionPanels().devicesChanged;
-    return changed && *changed == 1;
-}
-
-void LeaveConverterDialog(int dialogPanel) {
-    ShowStatus("", 0);
-    std::memset(&EditedConverter, 0, sizeof EditedConverter);
-    tk::HidePanel(dialogPanel);
-    const int *busy = ConnectionPanels().uiBusy;
-    // A search refused for a busy program would leave no panel on screen.
-    if (DevicesChanged() && busy && *busy == 0)
-        SearchAgain();
-    else
-        tk::DisplayPanel(ConnectionPanels().panels.con);
-}
-
-int CC_PICB_CALL_ETHCFG(int, int, int event, void *, int, int) {
+int CC_PICB_CALL_ETHCFG(int, int, int event, void *data, int, int) {
     if (event != tk::EVENT_COMMIT)
         return 0;
-    const PanelSet &panels = ConnectionPanels().panels;
+    PanelContext &ctx = ContextOf(data);
+    const PanelSet &panels = ctx.panels;
+    ConnectionRecord &edited = ctx.editedConverter;
     char server[128] = "";
     tk::GetCtrlVal(panels.con, CON_PNL_STRG_REMOTE_SERVER, server, sizeof server);
     int address[4] = {0, 0, 0, 0};
     // A host name or an incomplete address names no converter of the list.
     if (ParseIpv4(server, address) < 4)
         return 0;
-    if (FindConverterByAddress(address, &EditedConverter) == 0) {
-        const char *title = GetMessageText(7);
-        ShowMessagePopup(title, GetMessageText(16));
+    if (FindConverterByAddress(ctx, address, &edited) == 0) {
+        const char *title = ctx.messages.Text(7);
+        ShowMessagePopup(title, ctx.messages.Text(16));
         return 0;
     }
-    ApplyIpModeRules(&EditedConverter);
-    ApplyOpModeRules(EditedConverter.deviceMode);
-    ShowConverterSettings(&EditedConverter);
+    ApplyIpModeRules(ctx, &edited);
+    ApplyOpModeRules(ctx, edited.deviceMode);
+    ShowConverterSettings(ctx, &edited);
     tk::HidePanel(panels.con);
     tk::DisplayPanel(panels.ethcfg);
     return 0;
 }
 
-int CC_PICT_READ_WIZNET_DEV(int, int, int event, void *, int, int) {
-    if (event != tk::EVENT_COMMIT || !TakeUiBusy())
+int CC_PICT_READ_WIZNET_DEV(int, int, int event, void *data, int, int) {
+    if (event != tk::EVENT_COMMIT)
         return 0;
-    ShowStatus("", 0);
-    int result = KORALINK_access_LAN_device(&EditedConverter, 1);
-    ShowAccessOutcome("Reading device", result);
-    ShowConverterSettings(&EditedConverter);
-    ReleaseUiBusy();
+    PanelContext &ctx = ContextOf(data);
+    BusyGuard busy(ctx);
+    if (!busy)
+        return 0;
+    ctx.messages.Status("", 0);
+    int result = KORALINK_access_LAN_device(&ctx.editedConverter, 1);
+    ShowAccessOutcome(ctx, "Reading device", result);
+    ShowConverterSettings(ctx, &ctx.editedConverter);
     return 0;
 }
 
-int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *, int, int) {
-    if (event != tk::EVENT_COMMIT || !TakeUiBusy())
+int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *data, int, int) {
+    if (event != tk::EVENT_COMMIT)
         return 0;
-    ShowStatus("", 0);
-    ReadConverterPanel(&EditedConverter);
+    PanelContext &ctx = ContextOf(data);
+    BusyGuard busy(ctx);
+    if (!busy)
+        return 0;
+    ConnectionRecord &edited = ctx.editedConverter;
+    ctx.messages.Status("", 0);
+    ReadConverterPanel(ctx, &edited);
     // A rate the library cannot write (the ring's extra item) is sent as
     // "unknown", so the module keeps it.
-    ConnectionRecord sent = EditedConverter;
+    ConnectionRecord sent = edited;
     bool keepRate = sent.serialBaud != -1 && ConverterBaudIndex(sent.serialBaud) < 0;
     if (keepRate)
         sent.serialBaud = -1;
     int result = KORALINK_access_LAN_device(&sent, 2);
     if (keepRate && sent.serialBaud == -1)
-        sent.serialBaud = EditedConverter.serialBaud;
-    EditedConverter = sent;
-    ShowAccessOutcome("Writing device", result);
-    ShowConverterSettings(&EditedConverter);
-    ReleaseUiBusy();
-    MarkDevicesChanged();
+        sent.serialBaud = edited.serialBaud;
+    edited = sent;
+    ShowAccessOutcome(ctx, "Writing device", result);
+    ShowConverterSettings(ctx, &edited);
+    ctx.devicesChanged = true;
     return 0;
 }
 
-int CC_PICT_WIZNET_CNF_QUIT(int, int, int event, void *, int, int) {
+int CC_PICT_WIZNET_CNF_QUIT(int panel, int, int event, void *data, int, int) {
     if (event == tk::EVENT_COMMIT)
-        LeaveConverterDialog(Dialog());
+        LeaveConverterDialog(ContextOf(data), panel);
     return 0;
 }
 
-int CC_ETHCFG_PNL(int panel, int event, void *, int, int) {
+int CC_ETHCFG_PNL(int panel, int event, void *data, int, int) {
     if (event == tk::EVENT_CLOSE) {
         tk::HidePanel(panel);
-        tk::DisplayPanel(ConnectionPanels().panels.con);
+        tk::DisplayPanel(ContextOf(data).panels.con);
     }
     return 0;
 }
 
-int CC_RING_IP_MODE(int panel, int control, int event, void *, int, int) {
+int CC_RING_IP_MODE(int panel, int control, int event, void *data, int, int) {
     if (event != tk::EVENT_COMMIT)
         return 0;
+    PanelContext &ctx = ContextOf(data);
     int mode = 0;
     if (tk::GetCtrlVal(panel, control, &mode) == 0)
-        ApplyIpModeRules(mode, EditedConverter.serialBaud);
+        ApplyIpModeRules(ctx, mode, ctx.editedConverter.serialBaud);
     return 0;
 }
 
-int CC_RING_OP_MODE(int panel, int control, int event, void *, int, int) {
+int CC_RING_OP_MODE(int panel, int control, int event, void *data, int, int) {
     if (event != tk::EVENT_COMMIT)
         return 0;
+    PanelContext &ctx = ContextOf(data);
     int mode = -1;
     tk::GetCtrlVal(panel, control, &mode);
     if (mode != kTcpServer) {
-        const char *title = GetMessageText(7);
-        ShowMessagePopup(title, GetMessageText(17));
+        const char *title = ctx.messages.Text(7);
+        ShowMessagePopup(title, ctx.messages.Text(17));
         tk::SetCtrlVal(panel, control, kTcpServer);
     }
-    ApplyOpModeRules(kTcpServer);
+    ApplyOpModeRules(ctx, kTcpServer);
     return 0;
 }
 

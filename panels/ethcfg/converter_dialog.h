@@ -7,10 +7,13 @@
 #include <cstdint>
 
 #include "koralink.h"
+#include "panels/panel_context.h"
 
-// The converter the dialogs work on: copied from the search results when a
-// dialog opens, cleared when it is left by its quit button.
-extern ConnectionRecord EditedConverter;
+// Binds the dialog's callbacks, and the connect panel's button that opens
+// it, before the panels load. The converter the dialog works on is
+// ctx.editedConverter: copied from the search results when the dialog
+// opens, cleared when it is left by its quit button.
+void RegisterConverterDialogCallbacks(PanelContext &ctx);
 
 // Serial rates of the dialog's rate ring, index = ring value. Index 9 is the
 // modules' 28800 baud.
@@ -28,26 +31,19 @@ int ConverterBaudIndex(int32_t rate);
 // Position (from 1) of the first network entry of the last search whose own
 // address is address[0..3]; 0 when none. On a match the entry's record is
 // copied into destination when one is given.
-int FindConverterByAddress(const int address[4], ConnectionRecord *destination);
+int FindConverterByAddress(const PanelContext &ctx, const int address[4],
+                           ConnectionRecord *destination);
 
 // Writes a record into the dialog (null: zeros).
-void ShowConverterSettings(const ConnectionRecord *record);
+void ShowConverterSettings(const PanelContext &ctx, const ConnectionRecord *record);
 // Reads the editable fields of the dialog back into a record; every other
 // byte stays. A hidden rate ring (rate unknown) leaves the rate as it is.
-void ReadConverterPanel(ConnectionRecord *record);
+void ReadConverterPanel(const PanelContext &ctx, ConnectionRecord *record);
 // Address fields editable for static IP, read-only for DHCP; the rate ring
 // and its note shown unless the rate is unknown (-1). Null: nothing.
-void ApplyIpModeRules(const ConnectionRecord *record);
-void ApplyIpModeRules(int ipMode, int32_t serialBaud);
+void ApplyIpModeRules(const PanelContext &ctx, const ConnectionRecord *record);
+void ApplyIpModeRules(const PanelContext &ctx, int ipMode, int32_t serialBaud);
 // Remote fields read-only in TCP server mode (1), editable otherwise.
-void ApplyOpModeRules(int deviceMode);
-
-// The program's flag "a converter was written in this run": set by every
-// write of either dialog, whatever its outcome; never cleared.
-void MarkDevicesChanged();
-bool DevicesChanged();
-// Leaves a converter dialog: clears EditedConverter, hides the dialog and
-// shows the connect panel, or runs a new search after a write.
-void LeaveConverterDialog(int dialogPanel);
+void ApplyOpModeRules(const PanelContext &ctx, int deviceMode);
 
 #endif

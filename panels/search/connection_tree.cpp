@@ -11,8 +11,6 @@
 #include "toolkit/ui.h"
 #include "ui/progress.h"
 
-ConnectionTree *g_connectionTree = nullptr;
-
 namespace {
 
 constexpr int kGroupColor = tk::MakeColor(0, 128, 0);
@@ -58,7 +56,7 @@ void StyleItem(int panel, int control, int item, int style) {
 
 void NotifySelection(ConnectionTree *tree) {
     if (tree->onSelect)
-        tree->onSelect();
+        tree->onSelect(tree->onSelectData);
 }
 
 void ClearSelection(ConnectionTree *tree) {
@@ -172,10 +170,11 @@ int ConnectionTree_SetGroupLabels(ConnectionTree *tree, const char *lan, const c
     return 0;
 }
 
-int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)()) {
+int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)(void *data), void *data) {
     if (!tree)
         return -1;
     tree->onSelect = fn;
+    tree->onSelectData = data;
     return 0;
 }
 

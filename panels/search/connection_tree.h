@@ -17,15 +17,13 @@ struct ConnectionTree {
     int panel, control; // the tree control; 0, 0 for a tree without display
     int hasProgress;
     int progressPanel, progressControl;
-    void (*onSelect)();
+    void (*onSelect)(void *data);
+    void *onSelectData;
     int selectedPosition; // 1-based position in entries; 0 = none
     char selectedText[128];
     TreeGroups groups;
     ListType entries; // ConnectionEntry items
 };
-
-// The program's one tree; StartConnectionPanels creates it.
-extern ConnectionTree *g_connectionTree;
 
 // All operations taking a tree return -1 for a null tree and 0 otherwise.
 int ConnectionTree_Create(int panel, int control, ConnectionTree **treeOut);
@@ -35,28 +33,21 @@ int ConnectionTree_CreateHeadless(ConnectionTree **treeOut);
 int ConnectionTree_AttachProgress(ConnectionTree *tree, int panel, int control);
 int ConnectionTree_SetGroupLabels(ConnectionTree *tree, const char *lan, const char *usb,
                                   const char *other);
-int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)());
-int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe);
+int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)(void *data), void *data);
+// Identifies the records into the tree's entries through the given calls
+// (null: the library itself), logging into log when one is given.
+int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe,
+                          const LinkApi *api = nullptr, SearchLog *log = nullptr);
 int ConnectionTree_Show(ConnectionTree *tree);
 int ConnectionTree_Dispose(ConnectionTree *tree);
 int ConnectionTree_Callback(int panel, int control, int event, void *callbackData, int eventData1,
                             int eventData2);
 
-// ---- the search, wired to the program's tree, bar and debug log -----------
-
-// The koralink calls the program's searches make: the library itself unless
-// a test routed them to a double.
-const LinkApi &SearchLinkApi();
-void SetSearchLinkApi(const LinkApi *api); // null: back to the real library
-
-// A complete search on the program's tree (g_connectionTree): lists the
-// candidates, probes them unless skipBaudSearch is set, rebuilds the tree.
-void RunConnectionSearch(int skipBaudSearch);
 // One ConnectionEntry per record into entries (emptied by the caller),
 // identified when probe is set; progressPanel 0 means no progress bar.
 // Returns 0, or -1 when the work storage could not be had.
-int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
-                        ListType entries);
+int IdentifyConnections(const LinkApi &api, SearchLog *log, int probe, int progressPanel,
+                        int progressControl, ListType records, ListType entries);
 // Waits for a probe in a helper thread and repaints every ~15 ms until it
 // is done, so the window stays alive while the search runs.
 int DisplayAliveExchangeWait(const LinkApi &api, LinkContext *ctx, int *handle);

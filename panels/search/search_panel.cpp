@@ -6,10 +6,7 @@
 #include <cstring>
 
 #include "con_pnl.h"
-#include "connect_panel.h"
-#include "connection_panels.h"
 #include "connection_tree.h"
-#include "panels/messages.h"
 #include "port_announcer.h"
 #include "search/text_format.h"
 #include "search_pnl.h"
@@ -26,32 +23,31 @@ int BaudCodeOf(int baud) {
     return code >= 0 ? code : kDefaultBaudCode;
 }
 
-void EndProgressWith(const char *text) {
-    if (g_connectionTree && g_connectionTree->hasProgress)
-        EndProgress(g_connectionTree->progressPanel, g_connectionTree->progressControl, nullptr,
-                    text);
+void EndProgressWith(const ConnectionTree *tree, const char *text) {
+    if (tree && tree->hasProgress)
+        EndProgress(tree->progressPanel, tree->progressControl, nullptr, text);
 }
 
-int SearchPanel() {
-    return ConnectionPanels().panels.search;
-}
-
-void CopyFieldToClipboard(int control) {
+void CopyFieldToClipboard(const PanelContext &ctx, int control) {
     char text[256] = "";
-    tk::GetCtrlVal(SearchPanel(), control, text, sizeof text);
+    tk::GetCtrlVal(ctx.panels.search, control, text, sizeof text);
     tk::ClipboardPutText(text);
+}
+
+void SelectionHook(void *data) {
+    OnConnectionSelected(ContextOf(data));
 }
 
 } // namespace
 
-void OnConnectionSelected() {
-    ConnectionTree *tree = g_connectionTree;
+void OnConnectionSelected(PanelContext &ctx) {
+    ConnectionTree *tree = ctx.tree;
     if (!tree)
         return;
-    int panel = SearchPanel();
+    int panel = ctx.panels.search;
     if (tree->selectedPosition == 0 || tree->selectedText[0] == '\0') {
         tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 1);
-        EndProgressWith("");
+        EndProgressWith(tree, "");
         PortAnnouncerSelected(nullptr);
         return;
     }
@@ -63,29 +59,29 @@ void OnConnectionSelected() {
     tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 0);
 
     const ConnectionRecord &r = entry.record;
-    int con = ConnectionPanels().panels.con;
+    int con = ctx.panels.con;
     char text[256];
     if (entry.isNetwork) {
         tk::SetCtrlVal(con, CON_PNL_RBTN_USB_COM, 0);
         tk::SetCtrlVal(con, CON_PNL_RBTN_TCPIP_CLIENT, 1);
         tk::SetCtrlVal(con, CON_PNL_RBTN_OTHER_COM, 0);
-        ShowTransferMode(TRANSFER_TCPIP);
+        ctx.ShowTransferMode(TRANSFER_TCPIP);
         std::string address = Ipv4Text(r.localIp);
         tk::SetCtrlVal(con, CON_PNL_STRG_REMOTE_SERVER, address.c_str());
         tk::SetCtrlVal(con, CON_PNL_NUMR_REMOTE_PORT, static_cast<int>(r.localPort));
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_COPY_COM_OR_IP, address.c_str());
         std::snprintf(text, sizeof text, "%d", r.localPort);
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, text);
-        std::snprintf(text, sizeof text, "%s %s:%d", GetMessageText(9), address.c_str(),
+        std::snprintf(text, sizeof text, "%s %s:%d", ctx.messages.Text(9), address.c_str(),
                       r.localPort);
-        EndProgressWith(text);
+        EndProgressWith(tree, text);
     } else if (entry.isSerial) {
         // "Other" COM ports take the USB button too: both are plain serial
         // lines to the library.
         tk::SetCtrlVal(con, CON_PNL_RBTN_USB_COM, 1);
         tk::SetCtrlVal(con, CON_PNL_RBTN_TCPIP_CLIENT, 0);
         tk::SetCtrlVal(con, CON_PNL_RBTN_OTHER_COM, 0);
-        ShowTransferMode(TRANSFER_USB_COM);
+        ctx.ShowTransferMode(TRANSFER_USB_COM);
         int code = entry.identified ? BaudCodeOf(entry.baudRate) : kDefaultBaudCode;
         tk::SetCtrlVal(con, CON_PNL_NUMR_COM_PORTNUM, static_cast<int>(r.comNumber));
         tk::SetCtrlVal(con, CON_PNL_RING_BAUDRATE, code);
@@ -93,24 +89,38 @@ void OnConnectionSelected() {
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_COPY_COM_OR_IP, text);
         std::snprintf(text, sizeof text, "%d", KoralinkBaudRate(code));
         tk::SetCtrlVal(panel, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, text);
-        std::snprintf(text, sizeof text, "%s%d:%dbaud", GetMessageText(10), r.comNumber,
+        std::snprintf(text, sizeof text, "%s%d:%dbaud", ctx.messages.Text(10), r.comNumber,
                       KoralinkBaudRate(code));
-        EndProgressWith(text);
+        EndProgressWith(tree, text);
     }
     PortAnnouncerSelected(&entry);
-    ShowStatus("", 0);
+    ctx.messages.Status("", 0);
 }
 
-void SearchAgain() {
-    if (!TakeUiBusy())
+void RegisterSearchPanelCallbacks(PanelContext &ctx) {
+    ctx.searchAgainFn = SearchAgain;
+    RegisterSearchPnlCallbacks(&ctx);
+}
+
+void StartSearchPanel(PanelContext &ctx) {
+    int search = ctx.panels.search;
+    MakeProgressBar(search, SEARCH_PNL_PRBR_PROGRESS);
+    if (ConnectionTree_Create(search, SEARCH_PNL_TREE_CONNECTIONS, &ctx.tree) != 0)
         return;
-    const ConnectionPanelsSetup &setup = ConnectionPanels();
-    tk::ClearListCtrl(setup.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
-    tk::HidePanel(setup.panels.con);
-    tk::DisplayPanel(setup.panels.search);
-    RunConnectionSearch(setup.skipBaudSearch ? *setup.skipBaudSearch : 0);
-    PortAnnouncerSearchDone(g_connectionTree ? g_connectionTree->entries : nullptr);
-    ReleaseUiBusy();
+    ConnectionTree_AttachProgress(ctx.tree, search, SEARCH_PNL_PRBR_PROGRESS);
+    TreeGroups standard = StandardTreeGroups();
+    ConnectionTree_SetGroupLabels(ctx.tree, standard.lanLabel, standard.usbLabel,
+                                  standard.otherLabel);
+    ConnectionTree_SetSelectionCallback(ctx.tree, SelectionHook, &ctx);
+    ctx.results = ctx.tree->entries;
+    StartPortAnnouncer(search, ctx.panels.con);
+}
+
+void StopSearchPanel(PanelContext &ctx) {
+    StopPortAnnouncer();
+    ConnectionTree_Dispose(ctx.tree);
+    ctx.tree = nullptr;
+    ctx.results = nullptr;
 }
 
 int CC_SEARCH_PNL(int panel, int event, void *, int, int) {
@@ -121,16 +131,17 @@ int CC_SEARCH_PNL(int panel, int event, void *, int, int) {
     return 0;
 }
 
-int CC_PICT_SEARCH_AGAIN(int, int, int event, void *, int, int) {
+int CC_PICT_SEARCH_AGAIN(int, int, int event, void *data, int, int) {
     if (event == tk::EVENT_COMMIT)
-        SearchAgain();
+        SearchAgain(ContextOf(data));
     return 0;
 }
 
-int CC_PICT_SEARCH_CONFIG(int, int, int event, void *, int, int) {
+int CC_PICT_SEARCH_CONFIG(int, int, int event, void *data, int, int) {
     if (event == tk::EVENT_COMMIT) {
-        tk::HidePanel(ConnectionPanels().panels.search);
-        tk::DisplayPanel(ConnectionPanels().panels.con);
+        const PanelSet &panels = ContextOf(data).panels;
+        tk::HidePanel(panels.search);
+        tk::DisplayPanel(panels.con);
     }
     return 0;
 }
@@ -141,15 +152,15 @@ int CC_PICT_SEARCH_EXIT(int, int, int event, void *, int, int) {
     return 0;
 }
 
-int CC_PICT_COPY_COM_OR_IP(int, int, int event, void *, int, int) {
+int CC_PICT_COPY_COM_OR_IP(int, int, int event, void *data, int, int) {
     if (event == tk::EVENT_COMMIT)
-        CopyFieldToClipboard(SEARCH_PNL_STRG_COPY_COM_OR_IP);
+        CopyFieldToClipboard(ContextOf(data), SEARCH_PNL_STRG_COPY_COM_OR_IP);
     return 0;
 }
 
-int CC_PICT_CPY_BAUD_OR_PORT(int, int, int event, void *, int, int) {
+int CC_PICT_CPY_BAUD_OR_PORT(int, int, int event, void *data, int, int) {
     if (event == tk::EVENT_COMMIT)
-        CopyFieldToClipboard(SEARCH_PNL_STRG_CPY_BAUD_OR_PORT);
+        CopyFieldToClipboard(ContextOf(data), SEARCH_PNL_STRG_CPY_BAUD_OR_PORT);
     return 0;
 }
 

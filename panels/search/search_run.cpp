@@ -1,18 +1,19 @@
 // The program's searches: the search core wired to the tree on the search
-// panel, its progress bar and the debug log.
+// panel, its progress bar and the debug log. Everything that drives a search
+// from the panels is here.
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "connection_tree.h"
-#include "panels/debug_log.h"
-#include "panels/messages.h"
+#include "panels/panel_context.h"
+#include "port_announcer.h"
+#include "search_panel.h"
+#include "search_pnl.h"
 #include "toolkit/ui.h"
 #include "ui/progress.h"
 
 namespace {
-
-const LinkApi *g_api = nullptr;
 
 // The search's progress on the tree's bar.
 class BarProgress : public SearchProgress {
@@ -39,11 +40,12 @@ class BarProgress : public SearchProgress {
     int panel_, control_;
 };
 
-SearchRequest RequestFor(int probe, SearchProgress *bar, bool display) {
+SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchProgress *bar,
+                         bool display) {
     SearchRequest request;
-    request.api = &SearchLinkApi();
+    request.api = &api;
     request.probe = probe != 0;
-    request.log = DebugSearchLog();
+    request.log = log;
     request.progress = bar;
     request.waiter = display ? DisplayAliveExchangeWait : nullptr;
     return request;
@@ -51,44 +53,52 @@ SearchRequest RequestFor(int probe, SearchProgress *bar, bool display) {
 
 } // namespace
 
-const LinkApi &SearchLinkApi() {
-    return g_api ? *g_api : KoralinkApi();
-}
-
-void SetSearchLinkApi(const LinkApi *api) {
-    g_api = api;
-}
-
-int IdentifyConnections(int probe, int progressPanel, int progressControl, ListType records,
-                        ListType entries) {
+int IdentifyConnections(const LinkApi &api, SearchLog *log, int probe, int progressPanel,
+                        int progressControl, ListType records, ListType entries) {
     BarProgress bar(progressPanel, progressControl);
     bool hasBar = progressPanel > 0;
-    return IdentifyRecords(RequestFor(probe, hasBar ? &bar : nullptr, hasBar), records, entries);
+    return IdentifyRecords(RequestFor(api, log, probe, hasBar ? &bar : nullptr, hasBar), records,
+                           entries);
 }
 
-int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe) {
+int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe, const LinkApi *api,
+                          SearchLog *log) {
     if (!tree)
         return -1;
     ListClear(tree->entries);
-    IdentifyConnections(probe, tree->hasProgress ? tree->progressPanel : 0, tree->progressControl,
-                        records, tree->entries);
+    IdentifyConnections(api ? *api : KoralinkApi(), log, probe,
+                        tree->hasProgress ? tree->progressPanel : 0, tree->progressControl, records,
+                        tree->entries);
     return 0;
 }
 
-void RunConnectionSearch(int skipBaudSearch) {
-    ConnectionTree *tree = g_connectionTree;
+void RunConnectionSearch(PanelContext &ctx) {
+    ConnectionTree *tree = ctx.tree;
     ListType records = ListCreate(sizeof(ConnectionRecord));
     if (!records)
         return;
     bool hasBar = tree && tree->hasProgress;
     BarProgress bar(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
-    SearchRequest request = RequestFor(1, hasBar ? &bar : nullptr, false);
-    request.texts = {GetMessageText(0), GetMessageText(1), GetMessageText(2), GetMessageText(3)};
+    SearchLog *log = ctx.debugLog.ForSearch();
+    SearchRequest request = RequestFor(ctx.Api(), log, 1, hasBar ? &bar : nullptr, false);
+    request.texts = {ctx.messages.Text(0), ctx.messages.Text(1), ctx.messages.Text(2),
+                     ctx.messages.Text(3)};
     ListConnections(request, &records);
 
-    ConnectionTree_Search(tree, records, skipBaudSearch ? 0 : 1);
+    ConnectionTree_Search(tree, records, ctx.skipBaudSearch ? 0 : 1, &ctx.Api(), log);
     ConnectionTree_Show(tree);
     ListDispose(records);
+}
+
+void SearchAgain(PanelContext &ctx) {
+    BusyGuard busy(ctx);
+    if (!busy)
+        return;
+    tk::ClearListCtrl(ctx.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
+    tk::HidePanel(ctx.panels.con);
+    tk::DisplayPanel(ctx.panels.search);
+    RunConnectionSearch(ctx);
+    PortAnnouncerSearchDone(ctx.tree ? ctx.tree->entries : nullptr);
 }
 
 // Waiting for a probe without freezing the window. The search stays on the

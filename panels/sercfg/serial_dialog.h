@@ -6,21 +6,25 @@
 #include <cstddef>
 
 #include "koralink.h"
-#include "sensor_link.h"
+#include "panels/panel_context.h"
+
+// Binds the dialog's callbacks, and the connect panel's button that opens
+// it, before the panels load.
+void RegisterSerialDialogCallbacks(PanelContext &ctx);
 
 // Position (from 1) of the first serial entry of the last search on COM
 // comNumber; 0 when none. On a match the entry's record is copied into
 // destination when one is given.
-int FindConverterByComNumber(int comNumber, ConnectionRecord *destination);
+int FindConverterByComNumber(const PanelContext &ctx, int comNumber, ConnectionRecord *destination);
 
 // Writes a probe's result into the dialog: COM number, type, rate code.
-void ShowSerialConverter(const SensorIdentity &identity);
+void ShowSerialConverter(const PanelContext &ctx, const SensorIdentity &identity);
 
 // Tells the sensor on the connect panel's COM port (at the panel's rate) to
 // change to newCode, then identifies it at the new rate. 0 when it answered
 // there; -1 when refused or a step before the identification failed; else
 // the library's identification error. text (textSize >= 1) always receives
 // the outcome.
-int SetSensorBaud(char *text, size_t textSize, int newCode);
+int SetSensorBaud(PanelContext &ctx, char *text, size_t textSize, int newCode);
 
 #endif

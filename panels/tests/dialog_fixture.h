@@ -14,12 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "connection_panels.h"
 #include "connection_tree.h"
-#include "converter_dialog.h"
 #include "panel_ids.h"
-#include "panels/messages.h"
-#include "search_panel.h"
+#include "panels_setup.h"
 #include "sim/lab.h"
 #include "toolkit/ui.h"
 
@@ -29,35 +26,28 @@ class DialogTest : public ::testing::Test {
         static char name[] = "panels_converter_test";
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
-        RegisterPanelCallbacks();
     }
     void SetUp() override {
+        RegisterPanels(ctx_);
         panels_.search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         panels_.con = tk::LoadPanel(0, kPanelResource, CON_PNL);
         panels_.ethcfg = tk::LoadPanel(0, kPanelResource, ETHCFG_PNL);
         panels_.sercfg = tk::LoadPanel(0, kPanelResource, SERCFG_PNL);
         for (int p : {panels_.search, panels_.con, panels_.ethcfg, panels_.sercfg})
             ASSERT_GT(p, 0) << tk::LastLoadError();
-        BindMessagePanels(panels_);
         tk::SetPopupCapture(true);
         std::memset(&sharedLink_, 0, sizeof sharedLink_);
-        std::memset(&EditedConverter, 0, sizeof EditedConverter);
-        ConnectionPanelsSetup setup;
-        setup.panels = panels_;
-        setup.uiBusy = &busy_;
-        setup.skipBaudSearch = &skipBaud_;
-        setup.devicesChanged = &devicesChanged_;
-        setup.sharedLink = &sharedLink_;
-        StartConnectionPanels(setup, nullptr);
-        ASSERT_NE(g_connectionTree, nullptr);
+        ctx_.panels = panels_;
+        ctx_.sharedLink = &sharedLink_;
+        StartPanels(ctx_, nullptr);
+        ASSERT_NE(ctx_.tree, nullptr);
         tk::DisplayPanel(panels_.con);
         tk::TakeCapturedPopups(); // the history file these tests do not have
     }
     void TearDown() override {
         KORALINK_close(&sharedLink_);
-        StopConnectionPanels(nullptr);
+        StopPanels(ctx_, nullptr);
         tk::TakeCapturedPopups();
-        BindMessagePanels(PanelSet{});
         for (int p : {panels_.sercfg, panels_.ethcfg, panels_.con, panels_.search})
             tk::DiscardPanel(p);
         lab_.reset();
@@ -121,23 +111,20 @@ class DialogTest : public ::testing::Test {
         return {Text(panel, control), level};
     }
     const ConnectionEntry *Entry(int position) {
-        return static_cast<const ConnectionEntry *>(
-            ListItemPtr(g_connectionTree->entries, position));
+        return static_cast<const ConnectionEntry *>(ListItemPtr(ctx_.results, position));
     }
     // The entry of the last search for a converter's or port's name.
     const ConnectionEntry *EntryNamed(const std::string &name) {
-        int count = ListNumItems(g_connectionTree->entries);
+        int count = ListNumItems(ctx_.results);
         for (int n = 1; n <= count; ++n)
             if (name == Entry(n)->record.name)
                 return Entry(n);
         return nullptr;
     }
-    void AddEntry(const ConnectionEntry &entry) {
-        ListInsertItem(g_connectionTree->entries, &entry, LIST_END);
-    }
+    void AddEntry(const ConnectionEntry &entry) { ListInsertItem(ctx_.results, &entry, LIST_END); }
 
     PanelSet panels_;
-    int busy_ = 0, skipBaud_ = 0, devicesChanged_ = 0;
+    PanelContext ctx_;
     LinkContext sharedLink_;
     std::unique_ptr<corvinsim::Lab> lab_;
 };

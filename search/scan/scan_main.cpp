@@ -13,7 +13,7 @@
 
 namespace {
 
-const char kUsageLine[] = "usage: corvintracer-scan [--json] [--skip-baud] [--log]\n";
+const char kUsageLine[] = "usage: corvintracer-scan [--json] [--skip-baud] [--all-rates] [--log]\n";
 
 const char kHelp[] = "\n"
                      "Searches converters on the network, USB serial adapters and serial ports,\n"
@@ -22,6 +22,8 @@ const char kHelp[] = "\n"
                      "  --json       print the tree as JSON instead of indented text\n"
                      "  --skip-baud  list connections only; probe nothing (as the menu's\n"
                      "               \"Skip baudrate searching\")\n"
+                     "  --all-rates  after the usual five rates, probe ports still without a\n"
+                     "               sensor at 230400, 460800 and 921600 baud too\n"
                      "  --log        write the search's debug log to standard error\n"
                      "  --help       show this text\n"
                      "  --version    show the version\n"
@@ -63,13 +65,15 @@ void PermissionHint(const std::vector<std::string> &openErrors) {
 } // namespace
 
 int main(int argc, char **argv) {
-    bool json = false, skipBaud = false, log = false;
+    bool json = false, skipBaud = false, allRates = false, log = false;
     for (int k = 1; k < argc; ++k) {
         const char *arg = argv[k];
         if (std::strcmp(arg, "--json") == 0) {
             json = true;
         } else if (std::strcmp(arg, "--skip-baud") == 0) {
             skipBaud = true;
+        } else if (std::strcmp(arg, "--all-rates") == 0) {
+            allRates = true;
         } else if (std::strcmp(arg, "--log") == 0) {
             log = true;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -92,6 +96,7 @@ int main(int argc, char **argv) {
     StderrLog stderrLog;
     SearchRequest request;
     request.probe = !skipBaud;
+    request.allRates = allRates;
     request.log = log ? &stderrLog : nullptr;
     std::vector<std::string> openErrors;
     request.openErrors = &openErrors;

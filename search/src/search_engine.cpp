@@ -5,6 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "search/text_format.h"
@@ -39,6 +42,15 @@ void Log::operator()(const char *format, ...) const {
         sink_->Write(text.c_str());
 }
 
+std::string FormatText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
+    return text;
+}
+
 // Progress steps on the caller's observer, if any.
 class Progress {
   public:
@@ -53,6 +65,76 @@ class Progress {
     SearchProgress *observer_;
 };
 
+// A pass that runs beside another writes its log and progress here; the
+// search replays them in the order a search one step at a time would have
+// written them, so the log and the bar never show the overlap.
+class RecordedLog : public SearchLog {
+  public:
+    void Write(const char *text) override {
+        lines_.push_back([t = std::string(text)] { return t; });
+    }
+    // A line whose words are known only once the pass beside has ended.
+    void WriteLater(std::function<std::string()> line) { lines_.push_back(std::move(line)); }
+    void ReplayTo(SearchLog *sink) const {
+        if (sink)
+            for (const auto &line : lines_)
+                sink->Write(line().c_str());
+    }
+
+  private:
+    std::vector<std::function<std::string()>> lines_;
+};
+
+class RecordedProgress : public SearchProgress {
+  public:
+    void PassMilestones(int count) override {
+        steps_.push_back([count](SearchProgress &p) { p.PassMilestones(count); });
+    }
+    void Start(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.Start(t.c_str()); });
+    }
+    void Advance(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.Advance(t.c_str()); });
+    }
+    void End(const char *text) override {
+        steps_.push_back([t = std::string(text)](SearchProgress &p) { p.End(t.c_str()); });
+    }
+    void Later(std::function<void(SearchProgress &)> step) { steps_.push_back(std::move(step)); }
+    void ReplayTo(SearchProgress *sink) const {
+        if (sink)
+            for (const auto &step : steps_)
+                step(*sink);
+    }
+
+  private:
+    std::vector<std::function<void(SearchProgress &)>> steps_;
+};
+
+// Everything a pass run beside another leaves for the replay.
+struct PassRecord {
+    RecordedLog log;
+    RecordedProgress progress;
+    std::vector<std::string> openErrors;
+
+    // The request the pass runs with: the caller's, its output redirected
+    // here; waiter: how this pass waits (null: blocking, off the UI thread).
+    SearchRequest Redirect(const SearchRequest &request, ExchangeWaiter waiter) {
+        SearchRequest r = request;
+        r.log = request.log ? &log : nullptr;
+        r.progress = &progress;
+        r.openErrors = request.openErrors ? &openErrors : nullptr;
+        r.waiter = waiter;
+        return r;
+    }
+    void ReplayTo(const SearchRequest &request) const {
+        log.ReplayTo(request.log);
+        progress.ReplayTo(request.progress);
+        if (request.openErrors)
+            request.openErrors->insert(request.openErrors->end(), openErrors.begin(),
+                                       openErrors.end());
+    }
+};
+
 std::string Ipv4OfRecord(const ConnectionRecord &record) {
     return Ipv4Text(record.localIp);
 }
@@ -61,12 +143,13 @@ std::string RecordName(const ConnectionRecord &record) {
     return std::string(record.name, strnlen(record.name, sizeof record.name));
 }
 
-// Five zero-padded digits; a number too long for the field is not cut into
-// a wrong one but shown as unknown.
-void FormatSerial(char (&text)[8], int value) {
-    char digits[32];
-    int length = std::snprintf(digits, sizeof digits, "%05d", value);
-    CopyText(text, length > 0 && length < static_cast<int>(sizeof text) ? digits : "xxxxx");
+// At least five digits, zero-padded; the field holds any 32-bit number.
+// Below 1 the sensor has no serial number.
+void FormatSerial(char (&text)[12], int value) {
+    if (value < 1)
+        CopyText(text, "xxxxx");
+    else
+        std::snprintf(text, sizeof text, "%05d", value);
 }
 
 // Per-run work storage: one context, handle and blacklist flag per entry.
@@ -132,6 +215,23 @@ class Identification {
           entries_(entries), work_(work) {}
 
     void round(const Pass &pass, int m);
+    // A serial cycle running beside the network pass: the lines about the
+    // network connections are written at replay, from *finalEntries.
+    void DeferNetworkLines(RecordedLog *log, const ListType *finalEntries) {
+        otherPassLog_ = log;
+        otherPassEntries_ = finalEntries;
+    }
+    // The first serial cycle running while converters are still being
+    // discovered, on the serial connections alone: every line is recorded
+    // with its connection number counted from *indexBase (the number of
+    // converters, known at replay), and the lines about the converters,
+    // which come first in each half of the cycle, are written at replay
+    // from *finalEntries.
+    void RunAhead(PassRecord *record, const int *indexBase, const ListType *finalEntries) {
+        ahead_ = record;
+        indexBase_ = indexBase;
+        otherPassEntries_ = finalEntries;
+    }
 
   private:
     bool applies(const Pass &pass, const ConnectionEntry &entry) const {
@@ -158,17 +258,68 @@ class Identification {
     std::vector<std::string> *openErrors_;
     ListType entries_;
     WorkStorage &work_;
+    void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
+
+    RecordedLog *otherPassLog_ = nullptr;
+    const ListType *otherPassEntries_ = nullptr;
+    PassRecord *ahead_ = nullptr;
+    const int *indexBase_ = nullptr;
 };
 
-void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicable) const {
+// A line whose first number is the connection's: with a run ahead of the
+// converters the number is completed at replay.
+void Identification::logAt(const char *format, ...) const {
+    if (!log_.on())
+        return;
+    va_list args;
+    va_start(args, format);
+    const char *number = indexBase_ ? std::strstr(format, "%d") : nullptr;
+    if (!number) {
+        std::string text = FormatTextV(format, args);
+        va_end(args);
+        log_("%s", text.c_str());
+        return;
+    }
+    int i = va_arg(args, int);
+    std::string rest = FormatTextV(number + 2, args);
+    va_end(args);
+    ahead_->log.WriteLater([prefix = std::string(format, number), i, rest, base = indexBase_] {
+        return prefix + std::to_string(*base + i) + rest;
+    });
+}
+
+std::string SkipText(int i, const ConnectionEntry &entry, bool applicable, bool blacklisted) {
     if (entry.identified)
-        log_("Connection %d is already identified: %s (%s).\n", i, entry.record.typeText,
-             entry.record.name);
-    else if (!applicable)
-        log_("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
-             entry.record.name);
-    else if (work_.blacklisted[i - 1])
-        log_("Connection %d was blacklisted because OPEN failed.\n", i);
+        return FormatText("Connection %d is already identified: %s (%s).\n", i,
+                          entry.record.typeText, entry.record.name);
+    if (!applicable)
+        return FormatText("Connection %d is not applicable: %s (%s).\n", i, entry.record.typeText,
+                          entry.record.name);
+    if (blacklisted)
+        return FormatText("Connection %d was blacklisted because OPEN failed.\n", i);
+    return "";
+}
+
+void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicable) const {
+    if (ahead_) {
+        if (log_.on())
+            ahead_->log.WriteLater([=, base = indexBase_, blacklisted = work_.blacklisted[i - 1]] {
+                return SkipText(*base + i, entry, applicable, blacklisted != 0);
+            });
+        return;
+    }
+    if (otherPassLog_ && entry.isNetwork && !applicable) {
+        // The network pass beside this one decides what this line says.
+        otherPassLog_->WriteLater([entries = otherPassEntries_, i] {
+            ConnectionEntry now;
+            return ListGetItem(*entries, &now, i) == 0 ? SkipText(i, now, false, false)
+                                                       : std::string();
+        });
+        return;
+    }
+    std::string text = SkipText(i, entry, applicable, work_.blacklisted[i - 1] != 0);
+    if (!text.empty())
+        log_("%s", text.c_str());
 }
 
 void Identification::round(const Pass &pass, int m) {
@@ -178,9 +329,34 @@ void Identification::round(const Pass &pass, int m) {
         log_("\nChecking network devices ...\n\n");
     else
         log_("\nChecking connections with %d baud.\n\n", pass.baud);
+    if (ahead_ && log_.on())
+        ahead_->log.WriteLater([entries = otherPassEntries_, count = indexBase_] {
+            std::string lines;
+            ConnectionEntry entry;
+            for (int i = 1; i <= *count; ++i)
+                if (ListGetItem(*entries, &entry, i) == 0)
+                    lines += SkipText(i, entry, entry.serialProbe != 0, false);
+            return lines;
+        });
     openPass(pass, m);
     if (pass.startAfterOpening)
         progress_->Start(pass.progressText.c_str());
+    if (ahead_) {
+        if (log_.on())
+            ahead_->log.WriteLater([entries = otherPassEntries_, count = indexBase_] {
+                std::string lines;
+                ConnectionEntry entry;
+                for (int i = 1; i <= *count; ++i)
+                    if (ListGetItem(*entries, &entry, i) == 0)
+                        lines += FormatText("Skip waiting for answer on connection %d: %s.\n", i,
+                                            RecordName(entry.record).c_str());
+                return lines;
+            });
+        ahead_->progress.Later([count = indexBase_, text = pass.progressText](SearchProgress &p) {
+            for (int i = 1; i <= *count; ++i)
+                p.Advance(text.c_str());
+        });
+    }
     waitPass(pass, m);
 }
 
@@ -198,14 +374,14 @@ void Identification::openPass(const Pass &pass, int m) {
             continue;
         }
         Names names = NamesOf(pass, entry);
-        log_("Open connection number %d: %s\n", i, names.opening.c_str());
+        logAt("Open connection number %d: %s\n", i, names.opening.c_str());
         if (open(pass, ctx, entry) == 1) {
             work_.opened[i - 1] = 1;
-            log_("Request LINE OK from connection %d: %s\n", i, names.opening.c_str());
+            logAt("Request LINE OK from connection %d: %s\n", i, names.opening.c_str());
             api_.thread_exchange_frame(ctx, KORALINK_CMD_LINE_OK, 0, nullptr, 0,
                                        &work_.handles[i - 1]);
         } else {
-            log_("Opening connection %d: %s failed.\n", i, names.where.c_str());
+            logAt("Opening connection %d: %s failed.\n", i, names.where.c_str());
             std::string cause(ctx->lastError, strnlen(ctx->lastError, sizeof ctx->lastError));
             if (!cause.empty()) {
                 log_("Cause: %s\n", cause.c_str());
@@ -225,18 +401,26 @@ void Identification::waitPass(const Pass &pass, int m) {
             continue;
         Names names = NamesOf(pass, entry);
         if (work_.handles[i - 1] != 0) {
-            log_("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
-            if (wait(ctx, &work_.handles[i - 1]) == 0) {
-                log_("Valid answer from connection %d: %s\n", i, names.answering.c_str());
+            logAt("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
+            int result = wait(ctx, &work_.handles[i - 1]);
+            if (result == 0) {
+                logAt("Valid answer from connection %d: %s\n", i, names.answering.c_str());
                 ApplyAnswers(&entry, ask(pass, i, entry), pass.network ? 0 : pass.baud);
                 ListReplaceItem(entries_, &entry, i);
+            } else if (result == KORALINK_ERR_LINE_LOST) {
+                // A port that vanished while the probe waited (an adapter
+                // pulled out) says so, as a port that could not be opened.
+                logAt("No answer received on connection %d: %s.\n", i, names.name.c_str());
+                std::string cause(ctx->lastError, strnlen(ctx->lastError, sizeof ctx->lastError));
+                if (!cause.empty())
+                    log_("Cause: %s\n", cause.c_str());
             } else {
-                log_("No answer received on connection %d: %s.\n", i, names.name.c_str());
+                logAt("No answer received on connection %d: %s.\n", i, names.name.c_str());
             }
-            log_("Close connection %d: %s.\n", i, names.name.c_str());
+            logAt("Close connection %d: %s.\n", i, names.name.c_str());
             api_.close(ctx);
         } else {
-            log_("Skip waiting for answer on connection %d: %s.\n", i, names.name.c_str());
+            logAt("Skip waiting for answer on connection %d: %s.\n", i, names.name.c_str());
             if (work_.opened[i - 1])
                 api_.close(ctx);
         }
@@ -257,7 +441,7 @@ SensorAnswers Identification::ask(const Pass &pass, int i, const ConnectionEntry
     // probing line (mode 4) is replaced by a regular one for the version.
     if (pass.network)
         api_.close(ctx);
-    log_("Get serial number from connection %d: %s ... ", i, where.c_str());
+    logAt("Get serial number from connection %d: %s ... ", i, where.c_str());
     if (api_.get_ansframe_header(ctx, nullptr, &answers.serial, nullptr) == 0) {
         answers.serialRead = true;
         log_("OK: %05d\n", answers.serial);
@@ -267,7 +451,7 @@ SensorAnswers Identification::ask(const Pass &pass, int i, const ConnectionEntry
 
     if (pass.network)
         api_.init_tcp(ctx, entry.record.localPort, address.c_str(), KORALINK_OPEN_TCP_ACCEPTED);
-    log_("Get version info from connection %d: %s ... ", i, where.c_str());
+    logAt("Get version info from connection %d: %s ... ", i, where.c_str());
     if (api_.exchange_frame(ctx, KORALINK_CMD_VERSION, 0, nullptr, 0) == 0) {
         char text[256] = {};
         int length = 0;
@@ -318,12 +502,8 @@ ConnectionEntry EntryOfRecord(const ConnectionRecord &record) {
 
 void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud) {
     entry->answered = 1;
-    if (answers.serialRead) {
-        if (answers.serial < 1)
-            CopyText(entry->serialText, "xxxxx");
-        else
-            FormatSerial(entry->serialText, answers.serial);
-    }
+    if (answers.serialRead)
+        FormatSerial(entry->serialText, answers.serial);
     if (answers.versionRead) {
         if (answers.version.empty())
             CopyText(entry->sensorType, "?????");
@@ -335,7 +515,132 @@ void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud
         entry->baudRate = baud;
 }
 
-int IdentifyRecords(const SearchRequest &request, ListType records, ListType entries) {
+namespace {
+
+Pass NetworkPass() {
+    return Pass{true, 0, 0, "Checking network devices ...", true};
+}
+
+Pass SerialPass(int code) {
+    int baud = KoralinkBaudRate(code);
+    return Pass{false, baud, code, std::to_string(baud) + " baud ...", false};
+}
+
+// A copy of the entries for the network pass, which runs on its own list:
+// the serial connections in it as they were before any serial cycle (one may
+// have run ahead). Null when storage cannot be had.
+ListType NetworkPassEntries(ListType entries, int m) {
+    ListType copy = ListCreate(sizeof(ConnectionEntry));
+    ConnectionEntry entry;
+    for (int i = 1; copy && i <= m; ++i) {
+        bool read = ListGetItem(entries, &entry, i) == 0;
+        if (read && !entry.isNetwork)
+            entry = EntryOfRecord(entry.record);
+        if (!read || ListInsertItem(copy, &entry, LIST_END) != 0) {
+            ListDispose(copy);
+            copy = nullptr;
+        }
+    }
+    return copy;
+}
+
+// The first serial cycle when it ran while converters were still being
+// discovered (RunSearch): the serial connections' entries after it, their
+// blacklist, and its recorded log and progress.
+struct CycleAhead {
+    ListType entries = nullptr; // the serial connections only
+    WorkStorage work;
+    PassRecord record;
+    int converters = 0; // connections before the serial ones; set once known
+    ListType finalEntries = nullptr;
+
+    ~CycleAhead() {
+        if (entries)
+            ListDispose(entries);
+    }
+};
+
+// The network pass and the five serial cycles. The network pass's TCP probes
+// do not touch a serial port, so they run on a helper thread beside the first
+// serial cycle still to run (on this thread, which may have to keep a window
+// painted), each on its own entries and contexts; the log and progress of
+// both are recorded and replayed network first, then the cycle that ran
+// ahead, if any, then the overlapped one.
+void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work, int m,
+              bool network, bool serial, CycleAhead *ahead) {
+    Progress progress(request.progress);
+    Identification run(request, entries, work);
+    size_t nextCycle = ahead ? 1 : 0;
+    bool overlapped = false;
+    ListType networkEntries = network ? NetworkPassEntries(entries, m) : nullptr;
+    auto takeNetworkResults = [&] {
+        ConnectionEntry entry;
+        for (int i = 1; i <= m; ++i)
+            if (ListGetItem(networkEntries, &entry, i) == 0 && entry.isNetwork)
+                ListReplaceItem(entries, &entry, i);
+    };
+    if (networkEntries && serial && nextCycle < std::size(kSerialCycleCodes)) {
+        WorkStorage networkWork;
+        if (networkWork.allocate(m)) {
+            PassRecord networkRecord, serialRecord;
+            SearchRequest networkRequest = networkRecord.Redirect(request, nullptr);
+            SearchRequest serialRequest = serialRecord.Redirect(request, request.waiter);
+            try {
+                std::thread helper([&] {
+                    Identification networkRun(networkRequest, networkEntries, networkWork);
+                    networkRun.round(NetworkPass(), m);
+                });
+                Identification cycle(serialRequest, entries, work);
+                if (request.log)
+                    cycle.DeferNetworkLines(&serialRecord.log, &entries);
+                cycle.round(SerialPass(kSerialCycleCodes[nextCycle]), m);
+                helper.join();
+                overlapped = true;
+            } catch (const std::system_error &) {
+                // No thread to be had: one pass after the other, below.
+            }
+            if (overlapped) {
+                takeNetworkResults();
+                progress->PassMilestones(m);
+                networkRecord.ReplayTo(request);
+                progress->PassMilestones(m);
+                if (ahead)
+                    ahead->record.ReplayTo(request);
+                serialRecord.ReplayTo(request);
+                ++nextCycle;
+            }
+        }
+    }
+    if (!overlapped && network) {
+        progress->PassMilestones(m);
+        if (networkEntries) {
+            Identification networkRun(request, networkEntries, work);
+            networkRun.round(NetworkPass(), m);
+            takeNetworkResults();
+        } else {
+            run.round(NetworkPass(), m);
+        }
+    }
+    if (networkEntries)
+        ListDispose(networkEntries);
+    if (serial) {
+        if (!overlapped) {
+            progress->PassMilestones(m);
+            if (ahead)
+                ahead->record.ReplayTo(request);
+        }
+        for (size_t k = nextCycle; k < std::size(kSerialCycleCodes); ++k)
+            run.round(SerialPass(kSerialCycleCodes[k]), m);
+        if (request.allRates)
+            for (int code : kHighRateCycleCodes)
+                run.round(SerialPass(code), m);
+    }
+}
+
+// IdentifyRecords, with the first serial cycle possibly run ahead: the
+// records are the converters' followed by exactly the connections of
+// ahead->entries.
+int Identify(const SearchRequest &request, ListType records, ListType entries, CycleAhead *ahead) {
     const LinkApi &api = request.api ? *request.api : KoralinkApi();
     Log log(request.log);
     Progress progress(request.progress);
@@ -346,33 +651,31 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
     log("\nSorting available connections ... \n");
 
     int serialCount = 0, networkCount = 0;
+    int firstAhead = ahead ? n - ListNumItems(ahead->entries) + 1 : n + 1;
     bool appended = true;
     for (int k = 1; k <= n && appended; ++k) {
         ConnectionRecord record;
         if (ListGetItem(records, &record, k) != 0)
             continue;
         ConnectionEntry entry = EntryOfRecord(record);
+        if (k >= firstAhead) {
+            ListGetItem(ahead->entries, &entry, k - firstAhead + 1);
+            work.blacklisted[k - 1] = ahead->work.blacklisted[k - firstAhead];
+        }
         networkCount += entry.isNetwork;
         serialCount += entry.isSerial;
         appended = entries && ListInsertItem(entries, &entry, LIST_END) == 0;
+    }
+    if (ahead) {
+        ahead->converters = firstAhead - 1;
+        ahead->finalEntries = entries;
     }
 
     int m = entries ? ListNumItems(entries) : 0;
     if (appended && request.probe) {
         log(" * found %d serial connections.\n", serialCount);
         log(" * found %d network connections.\n", networkCount);
-        Identification run(request, entries, work);
-        if (networkCount > 0) {
-            progress->PassMilestones(m);
-            run.round(Pass{true, 0, 0, "Checking network devices ...", true}, m);
-        }
-        if (serialCount > 0) {
-            progress->PassMilestones(m);
-            for (int code : kSerialCycleCodes) {
-                int baud = KoralinkBaudRate(code);
-                run.round(Pass{false, baud, code, std::to_string(baud) + " baud ...", false}, m);
-            }
-        }
+        ProbeAll(request, entries, work, m, networkCount > 0, serialCount > 0, ahead);
     }
 
     log("\nCleaning up ... ");
@@ -383,7 +686,10 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
     return 0;
 }
 
-void ListConnections(const SearchRequest &request, ListType *records) {
+// The listing; whileDiscovering (may be null) runs once the USB and COM
+// ports are listed, while the converters are still being discovered.
+void List(const SearchRequest &request, ListType *records,
+          const std::function<void(ListType ports)> &whileDiscovering) {
     const LinkApi &api = request.api ? *request.api : KoralinkApi();
     Log log(request.log);
     Progress progress(request.progress);
@@ -399,45 +705,116 @@ void ListConnections(const SearchRequest &request, ListType *records) {
     }
     progress->ListingStarted(request.texts.lan.c_str());
 
-    int result = api.search_local_LAN(records);
-    if (result == -4)
+    // Converter discovery waits for replies for up to its whole window; the
+    // USB and COM ports are listed meanwhile, into a list of their own, and
+    // everything is logged and appended in the order of one step at a time.
+    int lanResult = 0, usbResult = 0, comResult = 0;
+    std::string lanCause;
+    auto discover = [&](ListType *into) {
+        lanResult = api.search_local_LAN(into);
+        const char *cause = api.get_LAN_error ? api.get_LAN_error() : nullptr;
+        lanCause = cause ? cause : "";
+    };
+    ListType ports = ListCreate(sizeof(ConnectionRecord));
+    bool overlapped = false;
+    if (ports) {
+        try {
+            std::thread discovery(discover, records);
+            usbResult = api.search_local_USB(&ports);
+            comResult = api.search_local_COM(&ports);
+            if (whileDiscovering)
+                whileDiscovering(ports);
+            discovery.join();
+            overlapped = true;
+        } catch (const std::system_error &) {
+            // No thread to be had: one step after the other, below.
+        }
+    }
+    if (!overlapped)
+        discover(records);
+
+    if (lanResult == -4)
         log("Error on UDP broadcast transmission.\n");
-    else if (result == -3)
+    else if (lanResult == -3)
         log("Could not open UDP port.\n");
-    else if (result == -2)
+    else if (lanResult == -2)
         log("List handling error.\n");
-    else if (result < 0)
+    else if (lanResult < 0)
         log("LAN access error.\n");
     else
         log("Searching LAN.\n");
     // The library knows why; the lines above are all the log could say. A
     // search that worked may still carry a note (replies over the limit).
-    const char *cause = api.get_LAN_error ? api.get_LAN_error() : nullptr;
-    if (cause && *cause)
-        log("%s: %s\n", result < 0 ? "Cause" : "Note", cause);
+    if (!lanCause.empty())
+        log("%s: %s\n", lanResult < 0 ? "Cause" : "Note", lanCause.c_str());
+
+    if (overlapped) {
+        ConnectionRecord record;
+        for (int k = 1; k <= ListNumItems(ports); ++k)
+            if (ListGetItem(ports, &record, k) == 0)
+                ListInsertItem(*records, &record, LIST_END);
+    }
+    if (ports)
+        ListDispose(ports);
 
     progress->Advance(request.texts.usb.c_str());
-    if (api.search_local_USB(records) < 0)
+    if (!overlapped)
+        usbResult = api.search_local_USB(records);
+    if (usbResult < 0)
         log("USB access error.\n");
     else
         log("Searching USB.\n");
 
     progress->Advance(request.texts.com.c_str());
-    if (api.search_local_COM(records) < 0)
+    if (!overlapped)
+        comResult = api.search_local_COM(records);
+    if (comResult < 0)
         log("COM access error.\n");
     else
         log("Searching COM.\n");
     progress->End(request.texts.done.c_str());
 }
 
+} // namespace
+
+int IdentifyRecords(const SearchRequest &request, ListType records, ListType entries) {
+    return Identify(request, records, entries, nullptr);
+}
+
+void ListConnections(const SearchRequest &request, ListType *records) {
+    List(request, records, nullptr);
+}
+
 int RunSearch(const SearchRequest &request, ListType entries) {
     ListType records = ListCreate(sizeof(ConnectionRecord));
     if (!records)
         return -1;
-    ListConnections(request, &records);
+    // The first serial cycle needs only the ports: it runs while converter
+    // discovery still waits for replies.
+    CycleAhead ahead;
+    bool ranAhead = false;
+    auto firstCycle = [&](ListType ports) {
+        int count = ListNumItems(ports);
+        ahead.entries = ListCreate(sizeof(ConnectionEntry));
+        if (!request.probe || count == 0 || !ahead.entries || !ahead.work.allocate(count))
+            return;
+        ConnectionRecord record;
+        for (int k = 1; k <= count; ++k) {
+            ConnectionEntry entry =
+                EntryOfRecord(ListGetItem(ports, &record, k) == 0 ? record : ConnectionRecord{});
+            if (ListInsertItem(ahead.entries, &entry, LIST_END) != 0)
+                return;
+        }
+        SearchRequest recorded = ahead.record.Redirect(request, request.waiter);
+        Identification cycle(recorded, ahead.entries, ahead.work);
+        cycle.RunAhead(&ahead.record, &ahead.converters, &ahead.finalEntries);
+        cycle.round(SerialPass(kSerialCycleCodes[0]), count);
+        ranAhead = true;
+    };
+    List(request, &records, firstCycle);
     if (entries)
         ListClear(entries);
-    int result = IdentifyRecords(request, records, entries);
+    int result = Identify(request, records, entries, ranAhead ? &ahead : nullptr);
     ListDispose(records);
     return result;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include "support/textutil.h"
 
@@ -25,6 +26,8 @@ FakeLab g_lab;
 std::map<const LinkContext *, LineState> g_lines;
 std::map<int, bool> g_pending; // handle -> answered
 int g_nextHandle = 0;
+// The search runs its network pass beside the first serial cycle.
+std::recursive_mutex g_mutex;
 
 void Trace(const char *format, int a = 0, int b = 0, const char *text = "") {
     char line[256];
@@ -39,14 +42,17 @@ int AppendAll(ListType *list, const std::vector<ConnectionRecord> &records, int 
 }
 
 int SearchLan(ListType *list) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     Trace("search LAN");
     return AppendAll(list, g_lab.lan, g_lab.lanResult);
 }
 int SearchUsb(ListType *list) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     Trace("search USB");
     return AppendAll(list, g_lab.usb, g_lab.usbResult);
 }
 int SearchCom(ListType *list) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     Trace("search COM");
     return AppendAll(list, g_lab.com, g_lab.comResult);
 }
@@ -66,6 +72,7 @@ FakePort *FindPort(int com) {
 }
 
 int InitTcp(LinkContext *ctx, int port, const char *ip, int mode) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     Trace("init_tcp %d mode %d %s", port, mode, ip);
     FakeConverter *c = FindConverter(ip, port);
     if (!c || c->openFails)
@@ -81,6 +88,7 @@ int InitTcp(LinkContext *ctx, int port, const char *ip, int mode) {
 }
 
 int InitRs232(LinkContext *ctx, int com, int code, int mode) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     if (!ctx) {
         Trace("init_rs232 release");
         return 0;
@@ -110,6 +118,7 @@ bool Answers(const LineState &line) {
 }
 
 int ThreadExchange(LinkContext *ctx, int command, int, const void *, int, int *handle) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     LineState &line = g_lines[ctx];
     if (!line.network) {
         FakePort *p = FindPort(line.com);
@@ -124,6 +133,7 @@ int ThreadExchange(LinkContext *ctx, int command, int, const void *, int, int *h
 }
 
 int WaitFinish(LinkContext *ctx, int *handle) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     bool answered = g_pending[*handle];
     g_pending.erase(*handle);
     *handle = 0;
@@ -144,6 +154,7 @@ int WaitFinish(LinkContext *ctx, int *handle) {
 }
 
 int Exchange(LinkContext *ctx, int command, int, const void *, int) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     LineState &line = g_lines[ctx];
     Trace("exchange %d on %s", command, 0, line.network ? line.ip.c_str() : "serial");
     if (!line.open || command != KORALINK_CMD_VERSION)
@@ -161,6 +172,7 @@ int Exchange(LinkContext *ctx, int command, int, const void *, int) {
 }
 
 int Header(LinkContext *ctx, int *command, int *parameter, int *status) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     LineState &line = g_lines[ctx];
     if (!line.hasAnswer || line.headerFails)
         return -9;
@@ -174,6 +186,7 @@ int Header(LinkContext *ctx, int *command, int *parameter, int *status) {
 }
 
 int Data(LinkContext *ctx, void *buffer, int size, int *length) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     LineState &line = g_lines[ctx];
     int n = std::min<int>(size, static_cast<int>(line.data.size()));
     std::memcpy(buffer, line.data.data(), static_cast<size_t>(n));
@@ -183,6 +196,7 @@ int Data(LinkContext *ctx, void *buffer, int size, int *length) {
 }
 
 int Close(LinkContext *ctx) {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     LineState &line = g_lines[ctx];
     if (line.open) {
         --g_lab.openLines;
@@ -193,10 +207,12 @@ int Close(LinkContext *ctx) {
 }
 
 const char *LanError() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     return g_lab.lanError.c_str();
 }
 
 const char *ConfigWarnings() {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
     return g_lab.configWarnings.c_str();
 }
 

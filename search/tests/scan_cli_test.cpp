@@ -29,7 +29,7 @@ ScanRun Scan(const std::string &arguments) {
 TEST(ScanCommand, HelpExplainsTheOptions) {
     ScanRun run = Scan("--help");
     EXPECT_EQ(run.status, 0);
-    for (const char *option : {"--json", "--skip-baud", "--log", "--help"})
+    for (const char *option : {"--json", "--skip-baud", "--all-rates", "--log", "--help"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option << " not explained";
 }
 
@@ -53,6 +53,26 @@ TEST(ScanCommand, EmptyLabPrintsTheTreeAndTheLog) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("{\"groups\":[", 0), 0u) << run.out;
     EXPECT_EQ(run.out.find("Starting log."), std::string::npos) << "no log without --log";
+}
+
+// A sensor set to 230400 baud is found there with --all-rates, and listed
+// without a sensor by the usual five-rate search.
+TEST(ScanCommand, AllRatesFindsASensorAbove115200) {
+    std::string error;
+    auto lab = corvinsim::Lab::Start("[lab]\nLanTargets=127.255.255.255\n"
+                                     "[sensor fast]\nKind=USB\nCom=23\nSerial=23\nBaud=230400\n",
+                                     "", &error);
+    ASSERT_TRUE(lab) << error;
+    lab->ApplyEnvironment();
+    ScanRun all = Scan("--json --all-rates");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_NE(all.out.find("\"identified\":true,\"serial\":\"00023\""), std::string::npos)
+        << all.out;
+    EXPECT_NE(all.out.find("\"baudRate\":230400"), std::string::npos) << all.out;
+    ScanRun usual = Scan("--json");
+    EXPECT_EQ(usual.status, 0);
+    EXPECT_NE(usual.out.find("\"identified\":false"), std::string::npos) << usual.out;
+    EXPECT_EQ(usual.out.find("230400"), std::string::npos) << usual.out;
 }
 
 // Ports the user may not open: the scan says which and what to do, once.

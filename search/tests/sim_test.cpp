@@ -124,4 +124,62 @@ TEST_F(SimulatedSearch, DefaultLabFindsItsSensorsAndConverters) {
     EXPECT_EQ(converters, 2) << report;
 }
 
+// Sensors that start their answer only at the protocol's bound (50 ms after
+// the request's last byte, at each of the five rates), behind a USB adapter
+// that delivers every answer 30 ms late, and a converter discovered at the
+// same time: none may be lost to the first-byte wait, and the log still
+// reads as one step after the other.
+TEST_F(SimulatedSearch, SensorsAnsweringAtTheBoundBehindUsbLatencyAreFound) {
+    const int rates[] = {115200, 57600, 38400, 19200, 9600};
+    std::string lab = "[lab]\nLanTargets=127.255.255.255\n"
+                      "[converter c]\nKind=Converter\nHost=127.0.0.31\nOP=1\n";
+    for (int rate : rates)
+        lab += "[sensor s" + std::to_string(rate) +
+               "]\nKind=USB\nCom=" + std::to_string(rate / 100 % 250 + 1) + "\nName=Late " +
+               std::to_string(rate) + "\nFault=at-bound\nLatency=30\nBaud=" + std::to_string(rate) +
+               "\n";
+    StartLab(lab);
+    Search();
+    for (int rate : rates) {
+        const ConnectionEntry *e = Entry("Late " + std::to_string(rate));
+        EXPECT_TRUE(e->identified) << rate << "\n" << g_log;
+        EXPECT_EQ(e->baudRate, rate) << g_log;
+    }
+    size_t network = g_log.find("Checking network devices ...");
+    size_t firstCycle = g_log.find("Checking connections with 115200 baud.");
+    ASSERT_NE(network, std::string::npos) << g_log;
+    EXPECT_LT(network, firstCycle) << g_log;
+    EXPECT_LT(g_log.find("Searching COM."), network) << g_log;
+}
+
+// Serial numbers of any length up to the largest 32-bit one are shown in the
+// scan's text and JSON (and the tree, which shows the same field), not as the
+// "xxxxx" of a sensor without one.
+TEST_F(SimulatedSearch, LongSerialNumbersAreShownWhole) {
+    StartLab("[lab]\nLanTargets=127.255.255.255\n"
+             "[sensor a]\nKind=USB\nCom=50\nName=Eight (COM50)\nSerial=12345678\n"
+             "[sensor b]\nKind=USB\nCom=51\nName=Largest (COM51)\nSerial=2147483647\n");
+    Search();
+    std::string text = Report();
+    std::string json = ScanReportJson(entries_, StandardTreeGroups());
+    for (const char *serial : {"12345678", "2147483647"}) {
+        EXPECT_NE(text.find(std::string("Sensor serial: ") + serial + "\n"), std::string::npos)
+            << text;
+        EXPECT_NE(json.find(std::string("\"serial\":\"") + serial + "\""), std::string::npos)
+            << json;
+    }
+}
+
+// An adapter pulled out while its probe waits: the log names the cause, as
+// for a port that cannot be opened.
+TEST_F(SimulatedSearch, APortThatVanishesWhileItsProbeWaitsIsLoggedWithTheCause) {
+    StartLab("[lab]\nLanTargets=127.255.255.255\n"
+             "[sensor gone]\nKind=USB\nCom=30\nName=Pulled (COM30)\nFault=vanish\n");
+    Search();
+    EXPECT_NE(g_log.find("No answer received on connection 1: Pulled (COM30).\n"
+                         "Cause: COM30: port went away\n"),
+              std::string::npos)
+        << g_log;
+}
+
 } // namespace

@@ -14,7 +14,7 @@
 #include "converter_sim.h"
 #include "frame.h"
 
-namespace sim {
+namespace corvinsim {
 
 namespace {
 
@@ -387,4 +387,4 @@ void ConverterFleet::Loop() {
     }
 }
 
-} // namespace sim
+} // namespace corvinsim

@@ -6,7 +6,7 @@
 //                            protocol from there and serves its data port
 //                            there. Loopback only.
 //   UdpPort=                 protocol port; default the lab's discovery port
-//                            (see [lab] LanTargets in corvinsim/lab.h)
+//                            (see [lab] LanTargets in sim/lab.h)
 //   DataPort=0               LP, the TCP data port; 0 = a free port
 //   Mac=00:08:DC:00:00:21    default 00:08:DC:00:00:<last part of Host>
 //   Model=WIZ750SR  Version=1.4.5  BootMs=300
@@ -37,11 +37,11 @@ class ConverterDevice : public Device {
         if (fleet)
             fleet->Stop();
     }
-    std::unique_ptr<sim::ConverterFleet> fleet;
+    std::unique_ptr<ConverterFleet> fleet;
     std::shared_ptr<SensorModel> sensor;
 };
 
-bool ParseMac(const std::string &text, sim::ConverterMac *mac) {
+bool ParseMac(const std::string &text, ConverterMac *mac) {
     unsigned v[6];
     char tail = 0;
     if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4],
@@ -100,7 +100,7 @@ std::unique_ptr<Device> MakeConverterModule(const SectionView &section, LabBuild
         return nullptr;
     }
 
-    sim::ConverterConfig config;
+    ConverterConfig config;
     config.mac = {0x00, 0x08, 0xDC, 0x00, 0x00, static_cast<uint8_t>(ntohl(ip.s_addr) & 0xFF)};
     if (section.Has("Mac") && !ParseMac(section.Text("Mac"), &config.mac)) {
         *error = where + "Mac= must read like 00:08:DC:00:00:21";
@@ -111,7 +111,7 @@ std::unique_ptr<Device> MakeConverterModule(const SectionView &section, LabBuild
     config.bootMs = static_cast<int>(bootMs);
 
     std::string fault = section.Text("ConverterFault", "none");
-    sim::ConverterFaults &f = config.faults;
+    ConverterFaults &f = config.faults;
     if (fault == "silent")
         f.silent = true;
     else if (fault == "late")
@@ -154,11 +154,11 @@ std::unique_ptr<Device> MakeConverterModule(const SectionView &section, LabBuild
         if (section.Has(code))
             config.fields[code] = section.Text(code);
 
-    sim::ConverterFleet::Options options;
+    ConverterFleet::Options options;
     options.bindIp = host;
     options.port = static_cast<uint16_t>(udpPort);
     options.faithful = section.Text("Faithful", "0") == "1";
-    device->fleet = std::make_unique<sim::ConverterFleet>(options);
+    device->fleet = std::make_unique<ConverterFleet>(options);
     device->fleet->Add(config);
     std::string why;
     if (!device->fleet->Start(&why)) {

@@ -8,7 +8,7 @@
 
 #include "converter_sim.h"
 
-namespace sim {
+namespace corvinsim {
 
 namespace {
 
@@ -281,4 +281,4 @@ ConverterModule::Outcome ConverterModule::Handle(const uint8_t *data, size_t len
     return out;
 }
 
-} // namespace sim
+} // namespace corvinsim

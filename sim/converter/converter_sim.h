@@ -25,7 +25,7 @@
 
 #include "frame.h"
 
-namespace sim {
+namespace corvinsim {
 
 using ConverterMac = std::array<uint8_t, 6>;
 // Every read/write setting as the module would print it (LI "192.168.11.2").
@@ -155,6 +155,6 @@ class ConverterFleet {
     uint16_t port_ = 0;
 };
 
-} // namespace sim
+} // namespace corvinsim
 
 #endif

@@ -12,6 +12,7 @@ const std::vector<DeviceKind> &DeviceKinds() {
     static const std::vector<DeviceKind> kinds = {
         {"USB", MakeUsbSensor},
         {"COM", MakeComSensor},
+        {"Pty", MakeExportedPtySensor},
         {"TCP", MakeTcpSensor},
         {"Converter", MakeConverterModule},
     };

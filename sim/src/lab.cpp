@@ -184,10 +184,10 @@ std::unique_ptr<Lab> Lab::Start(const std::string &labText, const std::string &p
     LabBuilderImpl builder(lab.get());
     builder.SetEnv("KORALINK_PORTMAP", lab->portMapPath_);
     builder.SetEnv("KORALINK_PORTMAP_ONLY", "1");
-    // Probe timeouts the lab's sensors are tuned for, unless the caller chose
-    // its own; the lab file may override both.
-    static const char *const timeouts[][2] = {{"KORALINK_PROBE_TIMEOUT_MS", "150"},
-                                              {"KORALINK_ANSWER_TIMEOUT_MS", "1000"},
+    // Timeouts the lab's sensors are tuned for, unless the caller chose its
+    // own; the lab file may override them. The probe's wait is the library's
+    // own: the lab's sensors answer within the protocol's bound.
+    static const char *const timeouts[][2] = {{"KORALINK_ANSWER_TIMEOUT_MS", "1000"},
                                               {"KORALINK_TCP_CONNECT_TIMEOUT_MS", "500"}};
     for (const auto &t : timeouts)
         builder.SetEnv(t[0], std::getenv(t[0]) ? std::getenv(t[0]) : t[1]);

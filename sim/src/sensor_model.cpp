@@ -43,6 +43,8 @@ bool ParseFault(const std::string &text, Fault *fault) {
         {"empty-version", Fault::EmptyVersion},
         {"long-version", Fault::LongVersion},
         {"bad-crc", Fault::BadCrc},
+        {"at-bound", Fault::AtBound},
+        {"babble", Fault::Babble},
     };
     std::string key = Lower(text);
     for (const auto &[name, value] : names) {
@@ -83,6 +85,9 @@ bool ReadSensorConfig(const SectionView &section, SensorConfig *config, std::str
     if (!section.Int("Delay", 400, 0, 600000, &value, error))
         return false;
     config->delayMs = static_cast<int>(value);
+    if (!section.Int("Latency", 0, 0, 10000, &value, error))
+        return false;
+    config->latencyMs = static_cast<int>(value);
     std::string wrong = Lower(section.Text("WrongRate", "silent"));
     if (wrong != "silent" && wrong != "noise") {
         *error = where + "WrongRate must be silent or noise";
@@ -119,6 +124,35 @@ std::optional<SensorModel::Reply> SensorModel::Answer(const koralink::Frame &req
     case Fault::Slow:
         reply.delayMs = config_.delayMs;
         break;
+    case Fault::AtBound: {
+        // The request arrives at once on a pty; on a wire its last byte
+        // would leave the program that much later, and the bound counts from
+        // there.
+        uint8_t bytes[koralink::kMaxFrame];
+        size_t size = koralink::EncodeFrame(request, bytes);
+        int rate = KoralinkBaudRate(baudCode_);
+        int wireMs = rate > 0 ? static_cast<int>((size * 10000 + rate - 1) / rate) : 0;
+        reply.delayMs = wireMs + 50;
+        break;
+    }
+    case Fault::Babble: {
+        // Header of an answer that promises 255 data bytes, then a few bytes
+        // and the next such header: a decoder never completes a frame (the
+        // CRC of whatever it collects fails) as long as the stream lasts.
+        koralink::Frame start;
+        start.kind = koralink::FrameKind::Answer;
+        start.command = request.command;
+        start.length = 255;
+        std::vector<uint8_t> chunk(koralink::kMaxFrame);
+        koralink::EncodeFrame(start, chunk.data());
+        chunk.resize(koralink::kHeaderSize);
+        std::vector<uint8_t> tail = Noise(6);
+        chunk.insert(chunk.end(), tail.begin(), tail.end());
+        reply.bytes = chunk;
+        reply.repeats = 1000;
+        reply.repeatEveryMs = 5;
+        return reply;
+    }
     default:
         break;
     }

@@ -6,6 +6,12 @@
 // bytes. The lab keeps a slave descriptor open for the whole run; without
 // it the master reports POLLHUP whenever the program under test has the
 // port closed.
+//
+// Kind=Pty serves the same sensor on a pseudo-terminal that another program
+// opens by the path the lab exports, typically a virtual machine's serial
+// port (QEMU -chardev serial,path=...). QEMU carries the guest's line
+// settings over with tcsetattr() on its side, so the rate check below holds
+// for a guest's real UART and USB serial drivers too.
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -120,9 +126,14 @@ void Serve(SensorModel *model, koralink::FrameDecoder *decoder, const uint8_t *b
         off += decoder->Feed(bytes + off, n - off, &request, &got);
         if (!got)
             continue;
-        if (auto reply = model->Answer(request))
+        auto reply = model->Answer(request);
+        if (!reply)
+            continue;
+        auto due =
+            Clock::now() + std::chrono::milliseconds(reply->delayMs + model->config().latencyMs);
+        for (int k = 0; k <= reply->repeats; ++k)
             pending->push_back(
-                {Clock::now() + std::chrono::milliseconds(reply->delayMs), fd, reply->bytes});
+                {due + std::chrono::milliseconds(k * reply->repeatEveryMs), fd, reply->bytes});
     }
 }
 
@@ -275,17 +286,39 @@ class TcpSensor final : public Device {
     Worker worker_;
 };
 
+enum class PtyUse { Usb, Com, Exported };
+
+// A name the child's environment can carry: letters, digits, '_', no digit first.
+bool IsVariableName(const std::string &name) {
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+        return false;
+    for (char c : name)
+        if (!(c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+              (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
 std::unique_ptr<Device> MakePtySensor(const SectionView &section, LabBuilder &lab,
-                                      std::string *error, bool usb) {
+                                      std::string *error, PtyUse use) {
     SensorConfig config;
     if (!ReadSensorConfig(section, &config, error))
         return nullptr;
     long long com = 0;
-    if (!section.Int("Com", 0, 1, 255, &com, error))
-        return nullptr;
-    if (com == 0) {
-        *error = "[" + section.name() + "] needs Com=1..255";
-        return nullptr;
+    std::string exportName = section.Text("Export");
+    if (use == PtyUse::Exported) {
+        if (!IsVariableName(exportName) || exportName.rfind("KORALINK_", 0) == 0) {
+            *error =
+                "[" + section.name() + "] needs Export=NAME, a variable name (not KORALINK_...)";
+            return nullptr;
+        }
+    } else {
+        if (!section.Int("Com", 0, 1, 255, &com, error))
+            return nullptr;
+        if (com == 0) {
+            *error = "[" + section.name() + "] needs Com=1..255";
+            return nullptr;
+        }
     }
     int master = -1, slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
@@ -298,10 +331,18 @@ std::unique_ptr<Device> MakePtySensor(const SectionView &section, LabBuilder &la
     termios tio{};
     tcgetattr(slave, &tio);
     cfmakeraw(&tio);
+    // cfmakeraw() leaves ONLCR: a program that turns OPOST back on (QEMU's
+    // serial backend does) would then send every 0x0A as 0x0D 0x0A.
+    tio.c_oflag = 0;
     cfsetispeed(&tio, B9600);
     cfsetospeed(&tio, B9600);
     tcsetattr(slave, TCSANOW, &tio);
     char *path = ttyname(slave);
+    if (use == PtyUse::Exported) {
+        lab.SetEnv(exportName, path ? path : "");
+        return std::make_unique<PtySensor>(master, slave, config);
+    }
+    const bool usb = use == PtyUse::Usb;
     PortEntry port;
     port.comNumber = static_cast<int>(com);
     port.path = path ? path : "";
@@ -327,12 +368,17 @@ std::unique_ptr<Device> MakePtySensor(const SectionView &section, LabBuilder &la
 
 std::unique_ptr<Device> MakeUsbSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error) {
-    return MakePtySensor(section, lab, error, true);
+    return MakePtySensor(section, lab, error, PtyUse::Usb);
 }
 
 std::unique_ptr<Device> MakeComSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error) {
-    return MakePtySensor(section, lab, error, false);
+    return MakePtySensor(section, lab, error, PtyUse::Com);
+}
+
+std::unique_ptr<Device> MakeExportedPtySensor(const SectionView &section, LabBuilder &lab,
+                                              std::string *error) {
+    return MakePtySensor(section, lab, error, PtyUse::Exported);
 }
 
 std::unique_ptr<Device> MakeTcpSensor(const SectionView &section, LabBuilder &lab,

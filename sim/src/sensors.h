@@ -10,6 +10,8 @@ std::unique_ptr<Device> MakeUsbSensor(const SectionView &section, LabBuilder &la
                                       std::string *error);
 std::unique_ptr<Device> MakeComSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error);
+std::unique_ptr<Device> MakeExportedPtySensor(const SectionView &section, LabBuilder &lab,
+                                              std::string *error);
 std::unique_ptr<Device> MakeTcpSensor(const SectionView &section, LabBuilder &lab,
                                       std::string *error);
 

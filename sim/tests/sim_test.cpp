@@ -5,11 +5,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "sim/lab.h"
@@ -221,6 +224,53 @@ TEST(SensorBehaviour, AnswersAndStatusCodes) {
     SensorModel mute(cfg);
     EXPECT_TRUE(mute.Answer(Request(5, 0)));
     EXPECT_FALSE(mute.Answer(Request(7, 0)));
+}
+
+// A virtual machine's serial backend opens the exported pty itself, sets the
+// guest's rate with tcsetattr() and switches output processing back on.
+TEST(ExportedPty, AnswersOnlyAtTheRateTheOtherSideSet) {
+    std::string error;
+    auto lab = Lab::Start("[vm]\nKind=Pty\nExport=VM_UART\nSerial=4711\nBaud=57600\n", "", &error);
+    ASSERT_TRUE(lab) << error;
+    EXPECT_TRUE(lab->Ports().empty()) << "an exported pty is no port of the program's port map";
+    std::map<std::string, std::string> env(lab->Environment().begin(), lab->Environment().end());
+    ASSERT_EQ(env["VM_UART"].rfind("/dev/pts/", 0), 0u) << env["VM_UART"];
+
+    struct Case {
+        speed_t rate;
+        bool answers;
+    } cases[] = {{B57600, true}, {B9600, false}};
+    for (const Case &c : cases) {
+        int fd = open(env["VM_UART"].c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios tio{};
+        tcgetattr(fd, &tio);
+        cfmakeraw(&tio);
+        tio.c_oflag |= OPOST;
+        cfsetispeed(&tio, c.rate);
+        cfsetospeed(&tio, c.rate);
+        tcsetattr(fd, TCSANOW, &tio);
+        // Parameter 10 puts a 0x0A into the request.
+        uint8_t frame[300];
+        size_t n = koralink::EncodeFrame(Request(5, 10), frame);
+        ASSERT_EQ(write(fd, frame, n), static_cast<ssize_t>(n));
+        std::vector<uint8_t> got;
+        for (pollfd p{fd, POLLIN, 0}; got.size() < 12 && poll(&p, 1, 500) > 0;) {
+            uint8_t buffer[300];
+            ssize_t r = read(fd, buffer, sizeof buffer);
+            if (r <= 0)
+                break;
+            got.insert(got.end(), buffer, buffer + r);
+        }
+        close(fd);
+        if (c.answers)
+            EXPECT_EQ(Decode(got).parameter, 4711u);
+        else
+            EXPECT_TRUE(got.empty()) << "answered at a rate it was not set to";
+    }
+
+    EXPECT_FALSE(Lab::Start("[vm]\nKind=Pty\n", "", &error));
+    EXPECT_NE(error.find("Export="), std::string::npos) << error;
 }
 
 TEST(SimCommand, RunsTheChildInsideTheLabAndPassesItsExitCode) {

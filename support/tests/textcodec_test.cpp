@@ -87,12 +87,16 @@ TEST(TextCodec, DeviceTextsAreCutByBytes) {
         {"abc", 72, "abc"},
         {std::string("ab\0cd", 5), 72, "ab"},
         {"abc", 1, ""},
+        // The sensor-type field's own edges: 71 bytes fit, the 72nd is cut.
+        {std::string(71, 'v'), 72, std::string(71, 'v')},
+        {std::string(72, 'v'), 72, std::string(71, 'v')},
     };
     for (const auto &c : cases) {
         char dst[80];
         std::memset(dst, 'z', sizeof dst);
         EXPECT_EQ(CopyDeviceText(dst, c.dstSize, c.src.data(), c.src.size()), c.out.size());
         EXPECT_EQ(std::string(dst), c.out);
+        EXPECT_EQ(dst[c.dstSize], 'z') << "wrote past " << c.dstSize << " bytes";
     }
 }
 

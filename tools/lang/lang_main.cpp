@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/menu.h"
+#include "app/program.h"
 #include "app/version.h"
-#include "connection_panels.h"
 #include "panel_ids.h"
 #include "panels/panel_set.h"
 #include "support/datafiles.h"
@@ -58,8 +57,7 @@ int Export(const std::vector<std::string> &languageFiles, const char *out) {
     if (tk::InitUIRuntime(1, argv) < 0)
         return 1;
     // The panels name their callbacks; bound, they load without warnings.
-    RegisterShellCallbacks();
-    RegisterPanelCallbacks();
+    RegisterProgramCallbacks(Program());
     int search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
     int con = tk::LoadPanel(0, kPanelResource, CON_PNL);
     if (search < 0 || con < 0) {

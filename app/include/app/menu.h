@@ -3,6 +3,9 @@
 #ifndef CORVIN_MENU_H
 #define CORVIN_MENU_H
 
-void RegisterShellCallbacks();
+struct ProgramState;
+
+// Binds the menu bar's commands, each with the program state as its data.
+void RegisterMenuCommands(ProgramState &state);
 
 #endif

@@ -3,35 +3,43 @@
 #define CORVIN_PROGRAM_H
 
 #include <cstdint>
+#include <string>
 
 #include "app/settings_file.h"
 #include "app/version.h"
 #include "koralink.h"
-#include "panels/panel_set.h"
+#include "panels/panel_context.h"
 
 // ---- what a run owns ----------------------------------------------------------
 
-// Everything the program owns from start-up to shutdown. The panel code is
-// lent the pieces it needs; only the shell and the menu see the whole.
+// Everything the program owns from start-up to shutdown. The panels get
+// the context (their callbacks' data); the menu's commands get the whole.
 struct ProgramState {
-    PanelSet panels;
+    PanelContext ui;
     SettingsModel settings;
-    int uiBusy = 0;         // a search, accept, probe or converter access runs
-    int skipBaudSearch = 0; // menu switch: searches list, but probe nothing
-    int devicesChanged = 0; // a converter was written: leaving its dialog searches again
+    // Where the program looks for its installed data and, when it may write
+    // there, keeps its settings: the executable's folder.
+    std::string programDir;
     // The one line the user accepted; it stays open until the program ends
     // and is closed at shutdown whether or not it was ever opened.
     LinkContext sharedLink = {};
 };
 ProgramState &Program();
 
+// Binds the callbacks of every panel to state.ui and the menu's commands to
+// state, before the panels load.
+void RegisterProgramCallbacks(ProgramState &state);
+
 // ---- start-up and shutdown -------------------------------------------------------
 
 // The whole program: StartProgram, the event loop, FinishProgram.
 int RunProgram(int argc, char **argv);
+int RunProgram(int argc, char **argv, const std::string &programDir);
 // Start-up up to the displayed search panel. 0, or -1 when the run-time or
 // a panel cannot be loaded.
 int StartProgram(int argc, char **argv);
+// The same with the program's folder given (tests run "installed" elsewhere).
+int StartProgram(int argc, char **argv, const std::string &programDir);
 // Everything after the event loop: close the shared line, store and write
 // the settings, discard the panels. Returns 0.
 int FinishProgram();

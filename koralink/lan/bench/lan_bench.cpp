@@ -21,9 +21,9 @@ double Ms(std::chrono::steady_clock::duration d) {
 int main() {
     using Clock = std::chrono::steady_clock;
     for (int count : {1, 10, 50, 200}) {
-        sim::ConverterFleet fleet;
+        corvinsim::ConverterFleet fleet;
         for (int i = 0; i < count; ++i) {
-            sim::ConverterConfig c;
+            corvinsim::ConverterConfig c;
             c.mac[4] = static_cast<uint8_t>(i >> 8);
             c.mac[5] = static_cast<uint8_t>(i);
             c.fields["LI"] = "127.0.1." + std::to_string(i % 250 + 1);

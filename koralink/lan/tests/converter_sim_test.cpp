@@ -6,15 +6,15 @@
 
 #include "converter_sim.h"
 
-using sim::ConverterConfig;
-using sim::ConverterModule;
+using corvinsim::ConverterConfig;
+using corvinsim::ConverterModule;
 
 namespace {
 
-const sim::ConverterMac kOwn = {0x00, 0x08, 0xDC, 0x11, 0x22, 0x33};
-const sim::ConverterMac kAll = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+const corvinsim::ConverterMac kOwn = {0x00, 0x08, 0xDC, 0x11, 0x22, 0x33};
+const corvinsim::ConverterMac kAll = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-std::string Frame(const sim::ConverterMac &mac, const std::string &lines,
+std::string Frame(const corvinsim::ConverterMac &mac, const std::string &lines,
                   const std::string &pw = " ") {
     std::string f = "MA";
     f.append(reinterpret_cast<const char *>(mac.data()), 6);
@@ -45,7 +45,7 @@ TEST(SimConverter, AnswersOnlyWhenAddressed) {
     EXPECT_EQ(Body(Ask(m, Frame(kAll, "MC\r\nLI\r\nXX\r\n"))),
               "PW \r\nMC00:08:DC:11:22:33\r\nLI192.168.11.2\r\n")
         << "reads in request order, unknown ones omitted";
-    sim::ConverterMac other = kOwn;
+    corvinsim::ConverterMac other = kOwn;
     other[5] ^= 1;
     EXPECT_EQ(Ask(m, Frame(other, "MC\r\n")), "") << "another module's MAC must get silence";
     EXPECT_EQ(Ask(m, Frame(kAll, "")), "") << "MA and PW alone get no reply";

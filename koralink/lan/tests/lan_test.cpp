@@ -40,8 +40,8 @@ int FreeTcpPort(const char *addr) {
     return ntohs(a.sin_port);
 }
 
-sim::ConverterConfig Module(uint8_t last, const std::string &ip, int localPort = 5000) {
-    sim::ConverterConfig c;
+corvinsim::ConverterConfig Module(uint8_t last, const std::string &ip, int localPort = 5000) {
+    corvinsim::ConverterConfig c;
     c.mac = {0x00, 0x08, 0xDC, 0x00, 0x00, last};
     c.fields = {
         {"LI", ip},     {"SM", "255.0.0.0"}, {"GW", "127.0.0.1"}, {"LP", std::to_string(localPort)},
@@ -65,8 +65,8 @@ class LanLab : public ::testing::Test {
     }
     void TearDown() override { ListDispose(list_); }
 
-    void Start(sim::ConverterFleet::Options options = {}) {
-        fleet_ = std::make_unique<sim::ConverterFleet>(options);
+    void Start(corvinsim::ConverterFleet::Options options = {}) {
+        fleet_ = std::make_unique<corvinsim::ConverterFleet>(options);
         for (auto &c : modules_)
             fleet_->Add(c);
         std::string why;
@@ -84,8 +84,8 @@ class LanLab : public ::testing::Test {
         return out;
     }
 
-    std::vector<sim::ConverterConfig> modules_;
-    std::unique_ptr<sim::ConverterFleet> fleet_;
+    std::vector<corvinsim::ConverterConfig> modules_;
+    std::unique_ptr<corvinsim::ConverterFleet> fleet_;
     std::string target_;
     ListType list_ = nullptr;
 };
@@ -216,7 +216,7 @@ TEST_F(LanLab, DomainNameAsRemoteHostKeptBesideTheRecord) {
 
 TEST_F(LanLab, FaithfulModeRepliesByBroadcast) {
     modules_ = {Module(0x51, "127.0.0.51")};
-    sim::ConverterFleet::Options o;
+    corvinsim::ConverterFleet::Options o;
     o.faithful = true; // replies to 127.255.255.255:<request source port>
     Start(o);
     EXPECT_EQ(Search(1).size(), 1u);
@@ -224,7 +224,7 @@ TEST_F(LanLab, FaithfulModeRepliesByBroadcast) {
 
 TEST_F(LanLab, DirectAddressOnAnotherSubnetIsAskedByUnicast) {
     modules_ = {Module(0x61, "127.0.0.61")};
-    sim::ConverterFleet::Options o;
+    corvinsim::ConverterFleet::Options o;
     o.broadcastIp.clear(); // no broadcast reaches this one
     Start(o);
     EXPECT_EQ(Search(0).size(), 0u) << "the broadcast must not reach it";
@@ -285,7 +285,7 @@ TEST_F(LanLab, ReadRefreshesTheRecord) {
     ASSERT_EQ(found.size(), 1u);
     ConnectionRecord r = found[0];
     CopyText(r.sensorText, "kept");
-    fleet_->With(0, [](sim::ConverterModule &m) {
+    fleet_->With(0, [](corvinsim::ConverterModule &m) {
         std::string f = "MA";
         f.append(reinterpret_cast<const char *>(m.config().mac.data()), 6);
         f += "\r\nPW \r\nLP5081\r\nBR11\r\n";
@@ -296,7 +296,7 @@ TEST_F(LanLab, ReadRefreshesTheRecord) {
     EXPECT_EQ(r.serialBaud, 57600);
     EXPECT_STREQ(r.sensorText, "kept") << "fields the module does not report must stay";
 
-    fleet_->With(0, [](sim::ConverterModule &m) { m.config().faults.silent = true; });
+    fleet_->With(0, [](corvinsim::ConverterModule &m) { m.config().faults.silent = true; });
     ConnectionRecord before = r;
     EXPECT_LT(AccessLanDevice(&r, 1), 1);
     EXPECT_NE(std::string(LastLanError()), "");

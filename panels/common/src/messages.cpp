@@ -10,41 +10,29 @@
 #include "toolkit/ui.h"
 
 namespace {
-
-enum { kMessageCount = 21, kSlotCount = 4, kSlotSize = 256, kMaxMessageLength = 254 };
-
-PanelSet g_panels;
-char g_slots[kSlotCount][kSlotSize];
-int g_slotCounter = 0;
-
-int g_keepWaiting = 0;
-
+enum { kMessageCount = 21, kMaxMessageLength = 254 };
 } // namespace
 
-void BindMessagePanels(const PanelSet &panels) {
-    g_panels = panels;
-}
-
-const char *GetMessageText(int index) {
-    g_slotCounter = (g_slotCounter + 1) % kSlotCount;
-    char *slot = g_slots[g_slotCounter];
+const char *Messages::Text(int index) {
+    slotCounter_ = (slotCounter_ + 1) % kSlotCount;
+    char *slot = slots_[slotCounter_];
     slot[0] = '\0';
     if (index < 0 || index >= kMessageCount)
         return slot;
     int length = 0;
-    if (tk::GetLabelLengthFromIndex(g_panels.search, SEARCH_PNL_LUI_CONNECTION, index, &length) <
+    if (tk::GetLabelLengthFromIndex(panels_.search, SEARCH_PNL_LUI_CONNECTION, index, &length) <
             0 ||
         length <= 0)
         return slot;
     std::string label(static_cast<size_t>(length) + 1, '\0');
-    if (tk::GetLabelFromIndex(g_panels.search, SEARCH_PNL_LUI_CONNECTION, index, label.data(),
+    if (tk::GetLabelFromIndex(panels_.search, SEARCH_PNL_LUI_CONNECTION, index, label.data(),
                               label.size()) < 0)
         return slot;
     CopyText(slot, kMaxMessageLength + 1, label.c_str());
     return slot;
 }
 
-void ShowStatus(const char *text, int level) {
+void Messages::Status(const char *text, int level) const {
     int textColor = tk::MakeColor(0, 0, 0);
     int background = tk::MakeColor(240, 240, 240);
     if (level < 0) {
@@ -57,9 +45,9 @@ void ShowStatus(const char *text, int level) {
     const struct {
         int panel;
         int control;
-    } lines[] = {{g_panels.con, CON_PNL_STRG_COMM_STATUS},
-                 {g_panels.ethcfg, ETHCFG_PNL_STRG_COMM_STATUS},
-                 {g_panels.sercfg, SERCFG_PNL_STRG_COMM_STATUS}};
+    } lines[] = {{panels_.con, CON_PNL_STRG_COMM_STATUS},
+                 {panels_.ethcfg, ETHCFG_PNL_STRG_COMM_STATUS},
+                 {panels_.sercfg, SERCFG_PNL_STRG_COMM_STATUS}};
     for (const auto &line : lines) {
         tk::SetCtrlAttribute(line.panel, line.control, tk::ATTR_TEXT_COLOR, textColor);
         tk::SetCtrlAttribute(line.panel, line.control, tk::ATTR_TEXT_BGCOLOR, background);
@@ -68,12 +56,9 @@ void ShowStatus(const char *text, int level) {
         tk::SetCtrlVal(line.panel, line.control, text != nullptr ? text : "");
 }
 
-int WaitWithEvents(int milliseconds) {
-    double start = tk::Timer();
-    do {
-        tk::ProcessSystemEvents();
-    } while (g_keepWaiting == 1 && tk::Timer() - start < milliseconds / 1000.0);
-    return g_keepWaiting;
+int WaitWithEvents(int) {
+    tk::ProcessSystemEvents();
+    return 0;
 }
 
 void ShowMessagePopup(const char *title, const char *message) {

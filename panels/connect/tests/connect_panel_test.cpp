@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "connect_panel.h"
+#include "panels/connect_fields.h"
 #include "panels_fixture.h"
 
 namespace {
@@ -55,9 +56,9 @@ TEST_F(ConnectPanel, RememberingKeepsTenAndClearingEmptiesListAndRing) {
     tk::SetCtrlVal(Con(), CON_PNL_RING_BAUDRATE, KORALINK_BAUD_115200);
     for (int com = 1; com <= 11; ++com) {
         tk::SetCtrlVal(Con(), CON_PNL_NUMR_COM_PORTNUM, com);
-        RememberConnection();
+        RememberConnection(ctx_);
     }
-    FillHistoryRing();
+    FillHistoryRing(ctx_);
     Items ring = Ring();
     ASSERT_EQ(ring.size(), 10u);
     EXPECT_EQ(ring.front(), "1=COM11:115200baud [other (digital serial) ...]");
@@ -81,7 +82,7 @@ TEST_F(ConnectPanel, ModeButtonsAreExclusiveAndEnableTheirFields) {
         tk::SetCtrlVal(Con(), c.button, 1);
         Commit(c.button);
         ConnectionSettings s;
-        ASSERT_EQ(ReadConnectPanel(&s), 0);
+        ASSERT_EQ(ReadConnectPanel(ctx_.panels, &s), 0);
         EXPECT_EQ(s.mode, c.mode);
         EXPECT_EQ(Value(CON_PNL_RBTN_USB_COM) + Value(CON_PNL_RBTN_TCPIP_CLIENT) +
                       Value(CON_PNL_RBTN_OTHER_COM),
@@ -93,12 +94,12 @@ TEST_F(ConnectPanel, ModeButtonsAreExclusiveAndEnableTheirFields) {
 
 TEST_F(ConnectPanel, ClosingItsWindowReturnsToTheSearchPanel) {
     Start("");
-    tk::HidePanel(setup_.panels.search);
+    tk::HidePanel(ctx_.panels.search);
     tk::DisplayPanel(Con());
     tk::CallPanelCallback(Con(), tk::EVENT_CLOSE);
     int con = -1, search = -1;
     tk::GetPanelAttribute(Con(), tk::ATTR_VISIBLE, &con);
-    tk::GetPanelAttribute(setup_.panels.search, tk::ATTR_VISIBLE, &search);
+    tk::GetPanelAttribute(ctx_.panels.search, tk::ATTR_VISIBLE, &search);
     EXPECT_EQ(con, 0);
     EXPECT_EQ(search, 1) << "no window left to see or to end the program with";
 }
@@ -129,14 +130,14 @@ TEST_F(ConnectPanel, MissingFallbackFileIsAFirstRunButAnUnreadableOneIsReported)
     } cases[] = {{std::string(dir) + "/missing", -1, 0}, {dir, -1, 1}, {file, 0, 0}};
     for (const Case &c : cases) {
         tk::TakeCapturedPopups();
-        EXPECT_EQ(LoadConnectionHistory(nullptr, c.path.c_str()), c.result) << c.path;
+        EXPECT_EQ(LoadConnectionHistory(ctx_, nullptr, c.path.c_str()), c.result) << c.path;
         auto popups = tk::TakeCapturedPopups();
         ASSERT_EQ(popups.size(), c.popups) << c.path;
         if (c.popups) {
             EXPECT_EQ(popups[0].message, "Error trying to read history of \nlast connections");
         }
     }
-    EXPECT_EQ(ListNumItems(ConnectionHistory()), 3);
+    EXPECT_EQ(ctx_.history.Count(), 3);
     std::remove(file.c_str());
     rmdir(dir);
 }

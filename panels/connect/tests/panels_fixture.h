@@ -7,9 +7,8 @@
 
 #include <string>
 
-#include "connection_panels.h"
 #include "panel_ids.h"
-#include "panels/messages.h"
+#include "panels_setup.h"
 #include "toolkit/ui.h"
 
 class PanelsFixture : public ::testing::Test {
@@ -19,41 +18,37 @@ class PanelsFixture : public ::testing::Test {
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         tk::SetPopupCapture(true);
-        RegisterPanelCallbacks();
     }
     // Loads the panels and starts them on a store read from settingsText.
     void Start(const std::string &settingsText) {
         store_ = CreateIniStore(0);
         ReadIniMemory(store_, settingsText.data(), settingsText.size());
-        setup_.panels.search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
-        setup_.panels.con = tk::LoadPanel(0, kPanelResource, CON_PNL);
-        ASSERT_GT(setup_.panels.search, 0) << tk::LastLoadError();
-        ASSERT_GT(setup_.panels.con, 0) << tk::LastLoadError();
-        setup_.uiBusy = &busy_;
-        setup_.skipBaudSearch = &skipBaud_;
-        setup_.sharedLink = &shared_;
-        BindMessagePanels(setup_.panels);
-        StartConnectionPanels(setup_, store_);
+        RegisterPanels(ctx_);
+        ctx_.panels.search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
+        ctx_.panels.con = tk::LoadPanel(0, kPanelResource, CON_PNL);
+        ASSERT_GT(ctx_.panels.search, 0) << tk::LastLoadError();
+        ASSERT_GT(ctx_.panels.con, 0) << tk::LastLoadError();
+        ctx_.sharedLink = &shared_;
+        StartPanels(ctx_, store_);
         started_ = true;
     }
     // Shuts the panels down; the store then holds what the run wrote.
     std::string Stop() {
-        StopConnectionPanels(store_);
+        StopPanels(ctx_, store_);
         started_ = false;
         return FormatIniText(store_);
     }
     void TearDown() override {
         if (started_)
-            StopConnectionPanels(store_);
+            StopPanels(ctx_, store_);
         KORALINK_close(&shared_);
-        BindMessagePanels(PanelSet{});
-        tk::DiscardPanel(setup_.panels.con);
-        tk::DiscardPanel(setup_.panels.search);
+        tk::DiscardPanel(ctx_.panels.con);
+        tk::DiscardPanel(ctx_.panels.search);
         DisposeIniStore(store_);
         tk::TakeCapturedPopups();
     }
 
-    int Con() const { return setup_.panels.con; }
+    int Con() const { return ctx_.panels.con; }
     int Value(int control) const {
         int v = -1;
         tk::GetCtrlVal(Con(), control, &v);
@@ -85,9 +80,8 @@ class PanelsFixture : public ::testing::Test {
     }
     void Commit(int control) { tk::CallCtrlCallback(Con(), control, tk::EVENT_COMMIT, 0, 0); }
 
-    ConnectionPanelsSetup setup_;
+    PanelContext ctx_;
     IniStore store_ = nullptr;
-    int busy_ = 0, skipBaud_ = 0;
     LinkContext shared_ = {};
     bool started_ = false;
 };

@@ -52,7 +52,7 @@ TEST_F(SensorLink, TestOfALineShowsTheSensorInGrey) {
     Choose(CON_PNL_RBTN_USB_COM, 34, KORALINK_BAUD_19200);
     Commit(CON_PNL_PICT_SEARCH_CALL);
     EXPECT_EQ(Status(), std::make_pair(std::string("Found sensor #04711: CT-200 v2"), 0));
-    EXPECT_EQ(busy_, 0);
+    EXPECT_FALSE(ctx_.busy);
     Choose(CON_PNL_RBTN_USB_COM, 34, KORALINK_BAUD_9600);
     Commit(CON_PNL_PICT_SEARCH_CALL);
     EXPECT_EQ(Status().second, -1) << Status().first;
@@ -94,7 +94,7 @@ TEST_F(SensorLink, AcceptOfASilentSensorIsRedButRemembered) {
 }
 
 TEST_F(SensorLink, BusyProgramIgnoresAcceptAndTest) {
-    busy_ = 1;
+    ctx_.busy = true;
     Choose(CON_PNL_RBTN_USB_COM, 34, KORALINK_BAUD_19200);
     Commit(CON_PNL_PICT_SEARCH_ACCEPT);
     Commit(CON_PNL_PICT_SEARCH_CALL);

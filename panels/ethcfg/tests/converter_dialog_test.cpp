@@ -93,7 +93,7 @@ TEST_F(EthernetDialog, EditableFieldsGoBackIntoTheRecordAndNothingElse) {
     shown.mac[0] = 0x00, shown.mac[5] = 0x21;
     std::memset(shown.reserved0, 0x5A, sizeof shown.reserved0);
     shown.reserved1 = 7;
-    ShowConverterSettings(&shown);
+    ShowConverterSettings(ctx_, &shown);
     EXPECT_EQ(Val(D(), ETHCFG_PNL_NUMR_MAC_5), 0x21);
 
     struct Edit {
@@ -118,7 +118,7 @@ TEST_F(EthernetDialog, EditableFieldsGoBackIntoTheRecordAndNothingElse) {
     tk::SetCtrlVal(D(), ETHCFG_PNL_STRG_DEVICE_INFO, "typed over");
 
     ConnectionRecord read = shown;
-    ReadConverterPanel(&read);
+    ReadConverterPanel(ctx_, &read);
     for (const Edit &e : edits) {
         int32_t got = e.scalar ? read.*e.scalar : (read.*e.array)[e.index];
         int32_t want = e.control == ETHCFG_PNL_RING_BAUDRATE ? 28800 : e.value;
@@ -148,8 +148,8 @@ TEST_F(EthernetDialog, TheRateRingShowsAndKeepsTheModulesRate) {
     };
     for (const Case &c : cases) {
         ConnectionRecord r = NetEntry({10, 0, 0, 5}, "m", c.rate).record;
-        EditedConverter = r;
-        ShowConverterSettings(&r);
+        ctx_.editedConverter = r;
+        ShowConverterSettings(ctx_, &r);
         // Touching the IP mode must not bring a hidden ring back.
         Choose(ETHCFG_PNL_RING_IP_MODE, 0);
         EXPECT_EQ(Shown(ETHCFG_PNL_RING_BAUDRATE), c.ringValue >= 0 ? 1 : 0) << c.rate;
@@ -158,7 +158,7 @@ TEST_F(EthernetDialog, TheRateRingShowsAndKeepsTheModulesRate) {
             EXPECT_EQ(Val(D(), ETHCFG_PNL_RING_BAUDRATE), c.ringValue) << c.rate;
             EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_BAUDRATE), c.label) << c.rate;
         }
-        ReadConverterPanel(&r);
+        ReadConverterPanel(ctx_, &r);
         EXPECT_EQ(r.serialBaud, c.writtenBack) << c.rate;
     }
     int items = 0;
@@ -181,11 +181,11 @@ TEST_F(EthernetDialog, ModesTheRingsLackAreShownAndKept) {
         ConnectionRecord r = NetEntry({10, 0, 0, 5}, "m", 9600).record;
         r.ipMode = c.ipMode;
         r.deviceMode = c.deviceMode;
-        ShowConverterSettings(&r);
+        ShowConverterSettings(ctx_, &r);
         EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_IP_MODE), c.ipLabel);
         EXPECT_EQ(Text(D(), ETHCFG_PNL_RING_OP_MODE), c.opLabel);
         ConnectionRecord read = r;
-        ReadConverterPanel(&read);
+        ReadConverterPanel(ctx_, &read);
         EXPECT_EQ(read.ipMode, c.ipMode);
         EXPECT_EQ(read.deviceMode, c.deviceMode);
     }
@@ -199,8 +199,8 @@ TEST_F(EthernetDialog, ModesTheRingsLackAreShownAndKept) {
 TEST_F(EthernetDialog, DhcpMakesTheAddressFieldsIndicators) {
     ConnectionRecord r = NetEntry({10, 0, 0, 5}, "m", 9600).record;
     r.ipMode = 1;
-    EditedConverter = r;
-    ShowConverterSettings(&r);
+    ctx_.editedConverter = r;
+    ShowConverterSettings(ctx_, &r);
     for (int control : kAddressFields)
         EXPECT_EQ(Mode(control), 0) << control;
     Choose(ETHCFG_PNL_RING_IP_MODE, 0);
@@ -213,7 +213,7 @@ TEST_F(EthernetDialog, DhcpMakesTheAddressFieldsIndicators) {
 
 TEST_F(EthernetDialog, OnlyTcpServerCanBeChosen) {
     for (int mode : {0, 1, 2, 3}) {
-        ApplyOpModeRules(0);
+        ApplyOpModeRules(ctx_, 0);
         Choose(ETHCFG_PNL_RING_OP_MODE, mode);
         auto popups = tk::TakeCapturedPopups();
         ASSERT_EQ(popups.size(), mode == 1 ? 0u : 1u) << mode;
@@ -226,7 +226,7 @@ TEST_F(EthernetDialog, OnlyTcpServerCanBeChosen) {
             EXPECT_EQ(Mode(control), 0) << "mode " << mode << ", control " << control;
         EXPECT_EQ(Attr(D(), ETHCFG_PNL_PICB_SET_LOCAL_ADDR, tk::ATTR_DIMMED), 1) << mode;
     }
-    ApplyOpModeRules(0);
+    ApplyOpModeRules(ctx_, 0);
     for (int control : kRemoteFields)
         EXPECT_EQ(Mode(control), 1) << "a TCP client's peer is editable";
 }
@@ -257,7 +257,7 @@ TEST_F(EthernetDialog, OwnAddressFillsTheRemoteAddressOnly) {
         tk::SetCtrlVal(D(), ETHCFG_PNL_NUMR_REMOTE_PORT, 4321);
         Commit(D(), ETHCFG_PNL_PICB_SET_LOCAL_ADDR);
         ConnectionRecord r{};
-        ReadConverterPanel(&r);
+        ReadConverterPanel(ctx_, &r);
         EXPECT_EQ(std::vector<int>(r.remoteIp, r.remoteIp + 4), c.remote) << c.address;
         EXPECT_EQ(r.remotePort, 4321);
     }
@@ -285,30 +285,30 @@ TEST_F(EthernetDialog, ThisComputersAddressIsNotLoopbackWhenItHasAnother) {
 TEST_F(EthernetDialog, ClosingGoesBackWithoutSearchOrClearing) {
     AddEntry(NetEntry({192, 168, 0, 20}, "kept", 9600));
     Open("192.168.0.20");
-    devicesChanged_ = 1;
+    ctx_.devicesChanged = true;
     tk::CallPanelCallback(D(), tk::EVENT_CLOSE);
     EXPECT_EQ(Visible(D()), 0);
     EXPECT_EQ(Visible(panels_.con), 1);
-    EXPECT_STREQ(EditedConverter.typeText, "kept");
-    EXPECT_EQ(ListNumItems(g_connectionTree->entries), 1) << "no search ran";
+    EXPECT_STREQ(ctx_.editedConverter.typeText, "kept");
+    EXPECT_EQ(ListNumItems(ctx_.results), 1) << "no search ran";
 
-    devicesChanged_ = 0;
+    ctx_.devicesChanged = false;
     Open("192.168.0.20");
     Commit(D(), ETHCFG_PNL_PICT_WIZNET_CNF_QUIT);
     EXPECT_EQ(Visible(panels_.con), 1) << "nothing written: back to the connect panel";
-    EXPECT_EQ(EditedConverter.typeText[0], '\0');
+    EXPECT_EQ(ctx_.editedConverter.typeText[0], '\0');
 }
 
 TEST_F(EthernetDialog, ReadAndWriteWaitWhileBusy) {
     AddEntry(NetEntry({127, 0, 0, 199}, "m", 9600));
     Open("127.0.0.199");
-    busy_ = 1;
-    ShowStatus("before", 1);
+    ctx_.busy = true;
+    ctx_.messages.Status("before", 1);
     Commit(D(), ETHCFG_PNL_PICT_READ_WIZNET_DEV);
     Commit(D(), ETHCFG_PNL_PICT_WRITE_WIZNET_DEV);
     EXPECT_EQ(Text(D(), ETHCFG_PNL_STRG_COMM_STATUS), "before");
-    EXPECT_EQ(devicesChanged_, 0);
-    EXPECT_EQ(busy_, 1);
+    EXPECT_FALSE(ctx_.devicesChanged);
+    EXPECT_TRUE(ctx_.busy);
 }
 
 // Two modules: one takes writes, one takes them without applying them.
@@ -321,8 +321,8 @@ constexpr const char *kConverterLab =
 
 TEST_F(EthernetDialog, AWriteChangesTheModuleAndTheNextSearchShowsIt) {
     StartLab(kConverterLab);
-    skipBaud_ = 1;
-    SearchAgain();
+    ctx_.skipBaudSearch = true;
+    SearchAgain(ctx_);
     ASSERT_NE(EntryNamed("SIM-S2E 127.0.0.151"), nullptr);
     Open("127.0.0.151");
     ASSERT_EQ(Visible(D()), 1);
@@ -334,13 +334,13 @@ TEST_F(EthernetDialog, AWriteChangesTheModuleAndTheNextSearchShowsIt) {
     Commit(D(), ETHCFG_PNL_PICT_WRITE_WIZNET_DEV);
     EXPECT_EQ(Status(D(), ETHCFG_PNL_STRG_COMM_STATUS),
               std::make_pair(std::string("Writing device ... OK"), 0));
-    EXPECT_EQ(devicesChanged_, 1);
-    EXPECT_EQ(busy_, 0);
+    EXPECT_TRUE(ctx_.devicesChanged);
+    EXPECT_FALSE(ctx_.busy);
 
     Commit(D(), ETHCFG_PNL_PICT_WIZNET_CNF_QUIT);
     EXPECT_EQ(Visible(D()), 0);
     EXPECT_EQ(Visible(panels_.search), 1) << "leaving after a write searches again";
-    EXPECT_EQ(EditedConverter.type, 0);
+    EXPECT_EQ(ctx_.editedConverter.type, 0);
     const ConnectionEntry *after = EntryNamed("SIM-S2E 127.0.0.151");
     ASSERT_NE(after, nullptr);
     EXPECT_EQ(after->record.remotePort, 7123);
@@ -351,8 +351,8 @@ TEST_F(EthernetDialog, AWriteChangesTheModuleAndTheNextSearchShowsIt) {
 
 TEST_F(EthernetDialog, ARefusedWriteSaysWhySavesNothingAndStillSearchesOnQuit) {
     StartLab(kConverterLab);
-    skipBaud_ = 1;
-    SearchAgain();
+    ctx_.skipBaudSearch = true;
+    SearchAgain(ctx_);
     Open("127.0.0.152");
     ASSERT_EQ(Visible(D()), 1);
     int oldPort = Val(D(), ETHCFG_PNL_NUMR_REMOTE_PORT);
@@ -376,8 +376,8 @@ TEST_F(EthernetDialog, ARefusedWriteSaysWhySavesNothingAndStillSearchesOnQuit) {
 
 TEST_F(EthernetDialog, ReadRefreshesThePanelFromTheModuleOrSaysWhyNot) {
     StartLab(kConverterLab);
-    skipBaud_ = 1;
-    SearchAgain();
+    ctx_.skipBaudSearch = true;
+    SearchAgain(ctx_);
     Open("127.0.0.151");
     int port = Val(D(), ETHCFG_PNL_NUMR_LOCAL_PORT);
     tk::SetCtrlVal(D(), ETHCFG_PNL_NUMR_LOCAL_PORT, port + 1);
@@ -394,5 +394,5 @@ TEST_F(EthernetDialog, ReadRefreshesThePanelFromTheModuleOrSaysWhyNot) {
     EXPECT_EQ(status.first.rfind("Reading device ... FAIL: ", 0), 0u) << status.first;
     EXPECT_EQ(Val(D(), ETHCFG_PNL_NUMR_LOCAL_PORT), port)
         << "refreshed from the record all the same";
-    EXPECT_EQ(devicesChanged_, 0) << "a read is no write";
+    EXPECT_FALSE(ctx_.devicesChanged) << "a read is no write";
 }

@@ -8,12 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "connection_panels.h"
 #include "connection_tree.h"
 #include "panel_ids.h"
-#include "panels/messages.h"
+#include "panels_setup.h"
 #include "port_announcer.h"
-#include "search_panel.h"
 #include "sim/lab.h"
 #include "support/textutil.h"
 #include "toolkit/ui.h"
@@ -28,7 +26,7 @@ class PortsComeAndGo : public ::testing::Test {
         static char name[] = "panels_ports_test";
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
-        RegisterPanelCallbacks();
+        tk::SetPopupCapture(true);
     }
     void SetUp() override {
         std::string error;
@@ -38,23 +36,20 @@ class PortsComeAndGo : public ::testing::Test {
                                      "", &error);
         ASSERT_TRUE(lab_) << error;
         lab_->ApplyEnvironment();
+        RegisterPanels(ctx_);
         search_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         con_ = tk::LoadPanel(0, kPanelResource, CON_PNL);
         ASSERT_GT(search_, 0) << tk::LastLoadError();
         ASSERT_GT(con_, 0) << tk::LastLoadError();
-        ConnectionPanelsSetup setup;
-        setup.panels.search = search_;
-        setup.panels.con = con_;
-        setup.uiBusy = &busy_;
-        setup.skipBaudSearch = &skipBaud_;
-        setup.sharedLink = &sharedLink_;
-        BindMessagePanels(setup.panels);
-        StartConnectionPanels(setup, nullptr);
+        ctx_.panels.search = search_;
+        ctx_.panels.con = con_;
+        ctx_.sharedLink = &sharedLink_;
+        ctx_.skipBaudSearch = true; // listing is all these tests need
+        StartPanels(ctx_, nullptr);
         tk::TakeCapturedPopups();
     }
     void TearDown() override {
-        StopConnectionPanels(nullptr);
-        BindMessagePanels(PanelSet{});
+        StopPanels(ctx_, nullptr);
         tk::DiscardPanel(con_);
         tk::DiscardPanel(search_);
         unsetenv("KORALINK_PORTMAP");
@@ -96,12 +91,12 @@ class PortsComeAndGo : public ::testing::Test {
 
     std::unique_ptr<corvinsim::Lab> lab_;
     int search_ = 0, con_ = 0;
-    int busy_ = 0, skipBaud_ = 1;
+    PanelContext ctx_;
     LinkContext sharedLink_ = {};
 };
 
 TEST_F(PortsComeAndGo, ThePanelNamesThePortsAndNeverSearchesItself) {
-    SearchAgain();
+    SearchAgain(ctx_);
     int items = TreeItems();
     ASSERT_GT(items, 0);
     EXPECT_EQ(Note(), "") << "nothing changed yet";
@@ -116,7 +111,7 @@ TEST_F(PortsComeAndGo, ThePanelNamesThePortsAndNeverSearchesItself) {
     Plug(34, false);
     EXPECT_GE(Await([&] { return Note().find("-COM34") != std::string::npos; }), 0) << Note();
 
-    SearchAgain();
+    SearchAgain(ctx_);
     EXPECT_EQ(Note(), "") << "a search brings the tree up to date";
     Plug(36, false);
     Plug(34, true);
@@ -126,8 +121,8 @@ TEST_F(PortsComeAndGo, ThePanelNamesThePortsAndNeverSearchesItself) {
 }
 
 TEST_F(PortsComeAndGo, ASelectedPortThatIsGoneCannotBeAcceptedOrTested) {
-    SearchAgain();
-    ConnectionTree *tree = g_connectionTree;
+    SearchAgain(ctx_);
+    ConnectionTree *tree = ctx_.tree;
     int position = 0;
     for (int i = 1; i <= ListNumItems(tree->entries); ++i) {
         ConnectionEntry entry;
@@ -138,7 +133,7 @@ TEST_F(PortsComeAndGo, ASelectedPortThatIsGoneCannotBeAcceptedOrTested) {
     ASSERT_GT(position, 0) << "COM34 is not in the tree";
     tree->selectedPosition = position;
     CopyText(tree->selectedText, "COM34");
-    OnConnectionSelected();
+    OnConnectionSelected(ctx_);
     ASSERT_EQ(Attr(search_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED), 0);
 
     Plug(34, false);

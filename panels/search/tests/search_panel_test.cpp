@@ -5,12 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "connection_panels.h"
 #include "connection_tree.h"
 #include "fake_link.h"
 #include "panel_ids.h"
-#include "panels/messages.h"
-#include "search_panel.h"
+#include "panels_setup.h"
 #include "support/textutil.h"
 #include "toolkit/ui.h"
 
@@ -22,36 +20,29 @@ class SearchPanel : public ::testing::Test {
         static char name[] = "panels_search_test";
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
-        RegisterPanelCallbacks();
     }
     void SetUp() override {
+        RegisterPanels(ctx_);
         searchPanel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         conPanel_ = tk::LoadPanel(0, kPanelResource, CON_PNL);
         ASSERT_GT(searchPanel_, 0) << tk::LastLoadError();
         ASSERT_GT(conPanel_, 0) << tk::LastLoadError();
         InstallFakeLink();
-        SetSearchLinkApi(&FakeLinkApi());
-        busy_ = 0;
-        ConnectionPanelsSetup setup;
-        setup.panels.search = searchPanel_;
-        setup.panels.con = conPanel_;
-        setup.uiBusy = &busy_;
-        setup.skipBaudSearch = &skipBaud_;
-        setup.sharedLink = &sharedLink_;
-        BindMessagePanels(setup.panels);
-        StartConnectionPanels(setup, nullptr);
-        ASSERT_NE(g_connectionTree, nullptr);
+        ctx_.api = &FakeLinkApi();
+        ctx_.panels.search = searchPanel_;
+        ctx_.panels.con = conPanel_;
+        ctx_.sharedLink = &sharedLink_;
+        StartPanels(ctx_, nullptr);
+        ASSERT_NE(ctx_.tree, nullptr);
     }
     void TearDown() override {
-        StopConnectionPanels(nullptr);
-        BindMessagePanels(PanelSet{});
-        SetSearchLinkApi(nullptr);
+        StopPanels(ctx_, nullptr);
         tk::DiscardPanel(conPanel_);
         tk::DiscardPanel(searchPanel_);
     }
 
     int searchPanel_ = 0, conPanel_ = 0;
-    int busy_ = 0, skipBaud_ = 0;
+    PanelContext ctx_;
     LinkContext sharedLink_ = {};
 
     std::string Field(int control) {
@@ -70,23 +61,25 @@ class SearchPanel : public ::testing::Test {
         e.record = record;
         e.identified = e.answered = identified;
         e.baudRate = baud;
-        ListInsertItem(g_connectionTree->entries, &e, LIST_END);
+        ListInsertItem(ctx_.tree->entries, &e, LIST_END);
     }
     void Select(int position, const char *text) {
-        g_connectionTree->selectedPosition = position;
-        CopyText(g_connectionTree->selectedText, text);
-        OnConnectionSelected();
+        ctx_.tree->selectedPosition = position;
+        CopyText(ctx_.tree->selectedText, text);
+        OnConnectionSelected(ctx_);
     }
 };
 
 TEST_F(SearchPanel, StartUpBindsTheTreeBarLabelsAndHook) {
-    EXPECT_STREQ(g_connectionTree->groups.lanLabel, "adp-b/ETH, adp-c/ETH");
-    EXPECT_STREQ(g_connectionTree->groups.usbLabel, "adp-b/USB, adp-c/USB");
-    EXPECT_STREQ(g_connectionTree->groups.otherLabel, "other");
-    EXPECT_EQ(g_connectionTree->hasProgress, 1);
-    EXPECT_EQ(g_connectionTree->progressControl, SEARCH_PNL_PRBR_PROGRESS);
-    EXPECT_EQ(g_connectionTree->control, SEARCH_PNL_TREE_CONNECTIONS);
-    EXPECT_EQ(g_connectionTree->onSelect, &OnConnectionSelected);
+    EXPECT_STREQ(ctx_.tree->groups.lanLabel, "adp-b/ETH, adp-c/ETH");
+    EXPECT_STREQ(ctx_.tree->groups.usbLabel, "adp-b/USB, adp-c/USB");
+    EXPECT_STREQ(ctx_.tree->groups.otherLabel, "other");
+    EXPECT_EQ(ctx_.tree->hasProgress, 1);
+    EXPECT_EQ(ctx_.tree->progressControl, SEARCH_PNL_PRBR_PROGRESS);
+    EXPECT_EQ(ctx_.tree->control, SEARCH_PNL_TREE_CONNECTIONS);
+    EXPECT_NE(ctx_.tree->onSelect, nullptr);
+    EXPECT_EQ(ctx_.tree->onSelectData, &ctx_) << "the hook works on the panels' context";
+    EXPECT_EQ(ctx_.results, ctx_.tree->entries);
 }
 
 TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
@@ -100,7 +93,7 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     tk::DisplayPanel(conPanel_);
 
     tk::CallCtrlCallback(searchPanel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0, 0);
-    EXPECT_EQ(busy_, 0);
+    EXPECT_FALSE(ctx_.busy);
     int count = 0;
     tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &count);
     EXPECT_EQ(count, 2 + 2 + 1 + 5) << "two empty groups, the other group with COM3 and 4 lines";
@@ -110,7 +103,7 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     tk::GetPanelAttribute(searchPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 1);
     ConnectionEntry e;
-    ListGetItem(g_connectionTree->entries, &e, 1);
+    ListGetItem(ctx_.tree->entries, &e, 1);
     EXPECT_EQ(e.baudRate, 57600);
 }
 
@@ -118,7 +111,7 @@ TEST_F(SearchPanel, SelectionFillsTheConnectPanelAndTheBarLabel) {
     AddEntry(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"), 0, 0);
     AddEntry(SerialRecord(KORALINK_TYPE_USB, 7, "USB7", "USB-Serial"), 1, 19200);
     AddEntry(LanRecord("Conv", 192, 168, 0, 20, 5000), 0, 0);
-    ConnectionTree_Show(g_connectionTree);
+    ConnectionTree_Show(ctx_.tree);
     struct Case {
         int position;
         const char *selected;
@@ -167,17 +160,17 @@ TEST_F(SearchPanel, SelectionFillsTheConnectPanelAndTheBarLabel) {
 }
 
 TEST_F(SearchPanel, SearchAgainIsRefusedWhileBusy) {
-    busy_ = 1;
-    SearchAgain();
+    ctx_.busy = true;
+    SearchAgain(ctx_);
     EXPECT_TRUE(Lab().calls.empty()) << "a search ran while another operation was marked busy";
-    EXPECT_EQ(busy_, 1) << "the refusal must not clear someone else's busy mark";
+    EXPECT_TRUE(ctx_.busy) << "the refusal must not clear someone else's busy mark";
 }
 
 TEST_F(SearchPanel, SelectionFillsTheCopyFields) {
     AddEntry(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"), 0, 0);
     AddEntry(SerialRecord(KORALINK_TYPE_USB, 7, "USB7", "USB-Serial"), 1, 19200);
     AddEntry(LanRecord("Conv", 192, 168, 0, 20, 5000), 0, 0);
-    ConnectionTree_Show(g_connectionTree);
+    ConnectionTree_Show(ctx_.tree);
 
     Select(1, "SERIAL: COM3");
     EXPECT_EQ(Field(SEARCH_PNL_STRG_COPY_COM_OR_IP), "3");

@@ -15,7 +15,7 @@
 namespace {
 
 int g_selectCalls = 0;
-void CountSelect() {
+void CountSelect(void *) {
     ++g_selectCalls;
 }
 
@@ -30,7 +30,7 @@ class TreeControl : public ::testing::Test {
         panel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
         ASSERT_GT(panel_, 0) << tk::LastLoadError();
         ASSERT_EQ(ConnectionTree_Create(panel_, SEARCH_PNL_TREE_CONNECTIONS, &tree_), 0);
-        ConnectionTree_SetSelectionCallback(tree_, CountSelect);
+        ConnectionTree_SetSelectionCallback(tree_, CountSelect, nullptr);
         g_selectCalls = 0;
     }
     void TearDown() override {

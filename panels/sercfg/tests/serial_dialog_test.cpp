@@ -35,7 +35,7 @@ class SerialDialog : public DialogTest {
         DialogTest::TearDown();
     }
     const ConnectionEntry *PortEntry(int com) {
-        int count = ListNumItems(g_connectionTree->entries);
+        int count = ListNumItems(ctx_.results);
         for (int n = 1; n <= count; ++n)
             if (Entry(n)->isSerial && Entry(n)->record.comNumber == com)
                 return Entry(n);
@@ -43,7 +43,7 @@ class SerialDialog : public DialogTest {
     }
     void SearchAndOpen() {
         StartLab(kSensorLab);
-        SearchAgain();
+        SearchAgain(ctx_);
         ASSERT_NE(PortEntry(41), nullptr);
         ConnectPanelOn(TRANSFER_USB_COM, 41, KORALINK_BAUD_115200);
         tk::HidePanel(panels_.search);
@@ -64,7 +64,7 @@ TEST_F(SerialDialog, OnlyAPortOfTheLastSearchOpensTheDialog) {
     EXPECT_EQ(popups[0].message, "Unknown device");
 
     StartLab(kSensorLab);
-    SearchAgain();
+    SearchAgain(ctx_);
     for (int com : {40, 42}) {
         ConnectPanelOn(TRANSFER_USB_COM, com, KORALINK_BAUD_115200);
         Open();
@@ -81,12 +81,12 @@ TEST_F(SerialDialog, OpeningIdentifiesTheSensor) {
     EXPECT_EQ(Val(D(), SERCFG_PNL_RING_BAUDRATE), KORALINK_BAUD_115200);
     EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS),
               std::make_pair(std::string("Found sensor #00041: CT-9 test probe v1.2"), 0));
-    EXPECT_EQ(busy_, 0);
+    EXPECT_FALSE(ctx_.busy);
 }
 
 TEST_F(SerialDialog, OpeningTheAcceptedPortIsRefused) {
     StartLab(kSensorLab);
-    SearchAgain();
+    SearchAgain(ctx_);
     ConnectPanelOn(TRANSFER_USB_COM, 41, KORALINK_BAUD_115200);
     tk::DisplayPanel(panels_.con);
     AcceptedOn(41);
@@ -107,8 +107,8 @@ TEST_F(SerialDialog, ANewRateIsWhereTheNextSearchFindsTheSensor) {
             << code;
         EXPECT_EQ(Val(panels_.con, CON_PNL_RING_BAUDRATE), code);
     }
-    EXPECT_EQ(devicesChanged_, 1);
-    EXPECT_EQ(busy_, 0);
+    EXPECT_TRUE(ctx_.devicesChanged);
+    EXPECT_FALSE(ctx_.busy);
 
     Commit(D(), SERCFG_PNL_PICT_SERIAL_CNF_QUIT);
     EXPECT_EQ(Visible(D()), 0);
@@ -138,7 +138,7 @@ TEST_F(SerialDialog, RefusedOrUnansweredChangesLeaveTheStatusRed) {
         ConnectPanelOn(c.mode, 41, c.code);
         if (c.accepted)
             AcceptedOn(41);
-        devicesChanged_ = 0;
+        ctx_.devicesChanged = false;
         tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_57600);
         Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
         auto status = Status(D(), SERCFG_PNL_STRG_COMM_STATUS);
@@ -149,7 +149,7 @@ TEST_F(SerialDialog, RefusedOrUnansweredChangesLeaveTheStatusRed) {
             EXPECT_TRUE(status.first.size() > c.text.size() && status.first.rfind(c.text, 0) == 0)
                 << c.what << ": " << status.first;
         }
-        EXPECT_EQ(devicesChanged_, 1) << c.what << ": any write counts";
+        EXPECT_TRUE(ctx_.devicesChanged) << c.what << ": any write counts";
         EXPECT_EQ(Val(panels_.con, CON_PNL_RING_BAUDRATE), c.code) << c.what;
         sharedLink_.isOpen = 0;
     }
@@ -162,11 +162,11 @@ TEST_F(SerialDialog, RefusedOrUnansweredChangesLeaveTheStatusRed) {
 
 TEST_F(SerialDialog, ClosingGoesBackWithoutSearch) {
     SearchAndOpen();
-    devicesChanged_ = 1;
-    int entries = ListNumItems(g_connectionTree->entries);
+    ctx_.devicesChanged = true;
+    int entries = ListNumItems(ctx_.results);
     tk::CallPanelCallback(D(), tk::EVENT_CLOSE);
     EXPECT_EQ(Visible(D()), 0);
     EXPECT_EQ(Visible(panels_.con), 1);
-    EXPECT_NE(EditedConverter.comNumber, 0) << "closing clears nothing";
-    EXPECT_EQ(ListNumItems(g_connectionTree->entries), entries);
+    EXPECT_NE(ctx_.editedConverter.comNumber, 0) << "closing clears nothing";
+    EXPECT_EQ(ListNumItems(ctx_.results), entries);
 }

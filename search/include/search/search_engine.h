@@ -19,7 +19,8 @@ struct ConnectionEntry {
     int32_t identified;  // a sensor was identified on this connection
     int32_t serialProbe; // the serial phase applies to this connection
     ConnectionRecord record;
-    char serialText[8];  // five zero-padded digits, or "xxxxx"
+    char serialText[12]; // at least five digits (zero-padded), any 32-bit value;
+                         // "xxxxx" for none (below 1)
     char sensorType[72]; // version answer (cut to 71), or "?????"
     int32_t baudRate;    // rate at which a serial sensor answered; 0 otherwise
     int32_t answered;    // the LINE OK request was answered
@@ -34,6 +35,12 @@ struct ConnectionEntry {
 inline constexpr int kSerialCycleCodes[5] = {KORALINK_BAUD_115200, KORALINK_BAUD_19200,
                                              KORALINK_BAUD_57600, KORALINK_BAUD_38400,
                                              KORALINK_BAUD_9600};
+
+// The rates above the five, probed only when asked for (SearchRequest::
+// allRates), after them, on the ports still unidentified: sensors set to
+// them are rare, and each rate costs a probe wait on every silent port.
+inline constexpr int kHighRateCycleCodes[3] = {KORALINK_BAUD_230400, KORALINK_BAUD_460800,
+                                               KORALINK_BAUD_921600};
 
 // ---- what a search reports to -------------------------------------------------
 
@@ -101,6 +108,7 @@ struct SearchRequest {
     SearchProgress *progress = nullptr;
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
+    bool allRates = false; // after the five rates, also kHighRateCycleCodes
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;

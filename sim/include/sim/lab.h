@@ -23,7 +23,13 @@
 //   Serial=12345  Version=...  Baud=19200   (Serial 0..2147483647: the
 //                               record carries it as a signed 32-bit number)
 //   Fault=none|silent|noise|slow|vanish|no-version|serial-zero|empty-version|long-version|bad-crc
+//         |at-bound|babble      at-bound: every answer starts exactly at the protocol's
+//                               bound (the request's wire time at the rate + 50 ms);
+//                               babble: after a request, frame starts promising more
+//                               bytes than come, every 5 ms for 5 s
 //   Delay=400                   answer delay in ms for Fault=slow
+//   Latency=30                  ms added to every answer on its way to the program
+//                               (a USB adapter's latency timer)
 //   WrongRate=silent|noise      what the sensor sends when spoken to at another rate
 //   Host=127.0.0.2  Port=0      TCP sensors: loopback address, port (0: any free port)
 //   Plug=2000  Unplug=5000      USB and COM: the port enters the port map this many
@@ -32,6 +38,12 @@
 //                               pulled out, then plugged in again). The sensor on
 //                               the pseudo-terminal keeps running throughout, as a
 //                               sensor on a pulled adapter would.
+//
+//   [sensor vm-uart]
+//   Kind=Pty                    a sensor on a pseudo-terminal for another program
+//   Export=VM_UART_PTY          (a virtual machine's serial port, say): not in the
+//                               port map; the child gets the slave's path in the
+//                               variable Export names. Sensor keys as above.
 //
 // Adding a kind of device (e.g. a converter module): write a DeviceFactory
 // and add it to the table in sim/src/kinds.cpp; the factory reads its
@@ -181,6 +193,8 @@ enum class Fault {
     EmptyVersion, // version answer without text
     LongVersion,  // version text longer than 71 characters
     BadCrc,       // answers with a corrupted CRC
+    AtBound,      // answers at the protocol's reaction bound
+    Babble,       // answers with a long stream of frame starts that never complete
 };
 
 bool ParseFault(const std::string &text, Fault *fault);
@@ -191,10 +205,12 @@ struct SensorConfig {
     int baudCode = 4;
     Fault fault = Fault::None;
     int delayMs = 400;
+    int latencyMs = 0;
     bool noiseAtWrongRate = false;
 };
 
-// Reads the sensor keys of a section (Serial, Version, Baud, Fault, Delay, WrongRate).
+// Reads the sensor keys of a section (Serial, Version, Baud, Fault, Delay, Latency,
+// WrongRate).
 bool ReadSensorConfig(const SectionView &section, SensorConfig *config, std::string *error);
 
 // Baud code of a rate (9600 -> 0 ... 921600 -> 7); -1 for any other rate.
@@ -207,6 +223,8 @@ class SensorModel {
     struct Reply {
         std::vector<uint8_t> bytes;
         int delayMs = 0;
+        int repeats = 0; // sent this many times more, every repeatEveryMs
+        int repeatEveryMs = 0;
     };
     // What the sensor sends back for one request frame; nothing when it
     // keeps quiet. A 190 request changes baudCode() once the reply is made.

@@ -100,18 +100,18 @@ TEST_F(LangTool, ExportRoundTrips) {
 }
 
 TEST_F(LangTool, ProgramStartsInGerman) {
-    SetProgramDirectoryOverride(dir.c_str());
     tk::SetPopupCapture(true);
     std::string exe = dir + "/corvintracer", lang = "-L" + kGerman;
     char *argv[] = {exe.data(), lang.data(), nullptr};
-    ASSERT_EQ(StartProgram(2, argv), 0) << tk::LastLoadError();
-    const PanelSet &p = Program().panels;
+    ASSERT_EQ(StartProgram(2, argv, dir), 0) << tk::LastLoadError();
+    const PanelSet &p = Program().ui.panels;
 
     std::string text;
     tk::GetPanelAttribute(p.search, tk::ATTR_TITLE, &text);
     EXPECT_EQ(text, "Corvintracer V1.0 (Build-date: Apr 22 2015)") << "the title stays";
-    EXPECT_STREQ(GetMessageText(0), "Lokales Netzwerk wird durchsucht ...");
-    EXPECT_STREQ(GetMessageText(5), "Fehler beim Lesen der Liste \\nder letzten Verbindungen");
+    EXPECT_STREQ(Program().ui.messages.Text(0), "Lokales Netzwerk wird durchsucht ...");
+    EXPECT_STREQ(Program().ui.messages.Text(5),
+                 "Fehler beim Lesen der Liste \\nder letzten Verbindungen");
     tk::GetCtrlAttribute(p.search, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_LABEL_TEXT, &text);
     EXPECT_EQ(text, "\u00dcbernehmen");
     tk::GetCtrlAttribute(p.con, CON_PNL_PICT_SEARCH_QUIT, tk::ATTR_LABEL_TEXT, &text);
@@ -124,7 +124,6 @@ TEST_F(LangTool, ProgramStartsInGerman) {
     EXPECT_EQ(LocalizePanel(p.con, kGerman.c_str()), 0);
     FinishProgram();
     tk::TakeCapturedPopups();
-    SetProgramDirectoryOverride(nullptr);
 }
 
 } // namespace

@@ -24,4 +24,13 @@ std::string FindDataFile(const std::string &name, const char *kind, const std::s
 // The folder of the running executable; empty when the system cannot say.
 std::string ExecutableDirectory();
 
+// The folder for a user's own files of the program named name:
+// $XDG_CONFIG_HOME/<name> (default ~/.config/<name>) on POSIX systems,
+// %APPDATA%\<name> on Windows; created when missing. Empty when there is
+// none.
+std::string UserSettingsDirectory(const char *name);
+
+// An existing folder the running user may create files in.
+bool IsWritableDirectory(const std::string &dir);
+
 #endif

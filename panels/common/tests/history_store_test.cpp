@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "connection_settings.h"
+#include "panels/connection_settings.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "connection_settings.h"
 #include "koralink.h"
+#include "panels/connection_settings.h"
 #include "support/textutil.h"
 
 namespace {

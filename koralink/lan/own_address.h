@@ -1,6 +1,7 @@
 // This computer's own IPv4 address, as the converter dialog offers it for a
 // converter's remote address: the address the computer would send from on
-// its default route. One file per platform backend.
+// its default route. The system side is the interface walk of the UDP
+// backends.
 #ifndef CORVIN_OWN_ADDRESS_H
 #define CORVIN_OWN_ADDRESS_H
 

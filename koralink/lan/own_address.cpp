@@ -1,9 +1,7 @@
 // Which of this computer's addresses the converter dialog offers.
 #include "own_address.h"
 
-#include <cstdio>
-
-#include "own_address_backend.h"
+#include "udp.h"
 
 namespace {
 
@@ -13,33 +11,27 @@ bool IsLoopback(uint32_t address) {
     return (address >> 24) == 127;
 }
 
-std::string Dotted(uint32_t a) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255,
-                  a & 255);
-    return text;
-}
-
 // The default route's source; without a default route the first address of
 // an interface that is up, loopback only when there is nothing else.
 bool SystemAddress(std::string *text) {
     uint32_t address = 0;
-    if (own_address::DefaultRouteSource(&address) && !IsLoopback(address)) {
-        *text = Dotted(address);
+    if (koralink::DefaultRouteSource(&address) && !IsLoopback(address)) {
+        *text = koralink::DottedIpv4(address);
         return true;
     }
     bool loopback = false;
     uint32_t fallback = 0;
-    for (uint32_t a : own_address::UpInterfaceAddresses()) {
+    for (const koralink::InterfaceAddress &i : koralink::UpInterfaces()) {
+        uint32_t a = i.ip;
         if (!IsLoopback(a)) {
-            *text = Dotted(a);
+            *text = koralink::DottedIpv4(a);
             return true;
         }
         if (!loopback)
             fallback = a, loopback = true;
     }
     if (loopback)
-        *text = Dotted(fallback);
+        *text = koralink::DottedIpv4(fallback);
     return loopback;
 }
 

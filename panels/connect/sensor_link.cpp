@@ -11,9 +11,8 @@
 
 #include "con_pnl_callbacks.h"
 #include "connect_panel.h"
-#include "connection_panels.h"
 #include "koralink.h"
-#include "panels/messages.h"
+#include "panels/connect_fields.h"
 #include "search/scan_report.h"
 #include "search_pnl_callbacks.h"
 #include "support/textutil.h"
@@ -34,17 +33,16 @@ int OpenLine(LinkContext *ctx, const ConnectionSettings &s, bool accepted) {
     return 0;
 }
 
-std::string g_acceptedJson;
 int g_acceptedPauseMs = 800;
 
 // "Connected to COM34:115200baud" or "Connected to TCP-server 127.0.0.21:5000",
 // in the panel's language.
-std::string ConnectedText(const ConnectionSettings &s) {
+std::string ConnectedText(PanelContext &ctx, const ConnectionSettings &s) {
     char text[256];
     if (s.mode == TRANSFER_TCPIP)
-        std::snprintf(text, sizeof text, "%s %s:%d", GetMessageText(20), s.server, s.remotePort);
+        std::snprintf(text, sizeof text, "%s %s:%d", ctx.messages.Text(20), s.server, s.remotePort);
     else
-        std::snprintf(text, sizeof text, "%s%d:%dbaud", GetMessageText(19), s.comNumber,
+        std::snprintf(text, sizeof text, "%s%d:%dbaud", ctx.messages.Text(19), s.comNumber,
                       KoralinkBaudRate(s.baudCode));
     return text;
 }
@@ -59,41 +57,15 @@ void PauseWithRepaints(int milliseconds) {
     }
 }
 
-// Runs action unless the program is busy, marked busy meanwhile.
-template <typename Action> void WhenIdle(Action action) {
-    if (!TakeUiBusy())
-        return;
-    action();
-    ReleaseUiBusy();
-}
-
 } // namespace
 
-bool IsSharedLineInUse(const ConnectionSettings &s, const LinkContext &shared) {
-    bool same = false;
-    if (IsSerialMode(s.mode))
-        same = shared.infoKind == 0 && shared.port == s.comNumber;
-    else if (s.mode == TRANSFER_TCPIP)
-        same = shared.infoKind == 1 && std::strcmp(shared.line.host, s.server) == 0 &&
-               shared.port == s.remotePort;
-    else
-        same = true;
-    return same && shared.isOpen == 1;
-}
-
-void LinkErrorText(char *text, size_t size, const LinkContext &ctx) {
-    std::string error = std::string(GetMessageText(7)) + ": " +
-                        std::string(ctx.lastError, strnlen(ctx.lastError, sizeof ctx.lastError));
-    CopyText(text, size, error.c_str());
-}
-
-void AcceptConnection() {
-    const ConnectionPanelsSetup &setup = ConnectionPanels();
-    LinkContext *shared = setup.sharedLink;
+void AcceptConnection(PanelContext &ctx) {
+    const PanelSet &panels = ctx.panels;
+    LinkContext *shared = ctx.sharedLink;
     if (!shared)
         return;
     ConnectionSettings s;
-    ReadConnectPanel(&s);
+    ReadConnectPanel(panels, &s);
     KORALINK_close(shared);
 
     char text[256];
@@ -101,43 +73,35 @@ void AcceptConnection() {
     if (OpenLine(shared, s, true) == 1) {
         identified = KORALINK_read_sensor_info(shared) == 0;
         if (identified)
-            CopyText(text, GetMessageText(13));
+            CopyText(text, ctx.messages.Text(13));
         else
-            LinkErrorText(text, sizeof text, *shared);
+            LinkErrorText(ctx.messages, text, sizeof text, *shared);
         // A line that opened is remembered even when its sensor was silent.
-        RememberConnection();
-        FillHistoryRing();
+        RememberConnection(ctx);
+        FillHistoryRing(ctx);
     } else {
-        LinkErrorText(text, sizeof text, *shared);
+        LinkErrorText(ctx.messages, text, sizeof text, *shared);
     }
 
-    tk::HidePanel(setup.panels.search);
+    tk::HidePanel(panels.search);
     if (identified) {
         // The connect panel says in green what was taken, long enough to be
         // read, before the panels go.
-        g_acceptedJson = AcceptedConnectionJson(s, *shared);
-        tk::DisplayPanel(setup.panels.con);
-        ShowStatus(ConnectedText(s).c_str(), 1);
+        ctx.acceptedJson = AcceptedConnectionJson(s, *shared);
+        tk::DisplayPanel(panels.con);
+        ctx.messages.Status(ConnectedText(ctx, s).c_str(), 1);
         PauseWithRepaints(g_acceptedPauseMs);
-        tk::HidePanel(setup.panels.con);
-        ShowStatus(text, 1);
+        tk::HidePanel(panels.con);
+        ctx.messages.Status(text, 1);
         // With both panels hidden the user could neither see nor end the
         // program, the port would stay locked and the history unsaved: end
         // the run as Exit does, so shutdown stores the history with this
         // connection on top and closes the line.
         tk::QuitUserInterface(0);
     } else {
-        tk::DisplayPanel(setup.panels.con);
-        ShowStatus(text, -1);
+        tk::DisplayPanel(panels.con);
+        ctx.messages.Status(text, -1);
     }
-}
-
-const std::string &AcceptedConnectionJson() {
-    return g_acceptedJson;
-}
-
-void ForgetAcceptedConnection() {
-    g_acceptedJson.clear();
 }
 
 void SetAcceptedPause(int milliseconds) {
@@ -162,14 +126,14 @@ std::string AcceptedConnectionJson(const ConnectionSettings &s, const LinkContex
     return json;
 }
 
-int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
+int ProbeSensor(PanelContext &ctx, char *text, size_t textSize, SensorIdentity *identity) {
     if (!text || textSize == 0)
         return -1;
     ConnectionSettings s;
-    ReadConnectPanel(&s);
-    const LinkContext *shared = ConnectionPanels().sharedLink;
+    ReadConnectPanel(ctx.panels, &s);
+    const LinkContext *shared = ctx.sharedLink;
     if (shared && IsSharedLineInUse(s, *shared)) {
-        CopyText(text, textSize, GetMessageText(18));
+        CopyText(text, textSize, ctx.messages.Text(18));
         return -1;
     }
 
@@ -177,19 +141,19 @@ int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
     auto scratch = std::make_unique<LinkContext>();
     std::memset(scratch.get(), 0, sizeof *scratch);
     if (s.mode != TRANSFER_NONE && OpenLine(scratch.get(), s, false) != 1) {
-        LinkErrorText(text, textSize, *scratch);
+        LinkErrorText(ctx.messages, text, textSize, *scratch);
         return -1;
     }
     int result = KORALINK_read_sensor_info(scratch.get());
     if (result == 0) {
         char serial[16];
         std::snprintf(serial, sizeof serial, "%05d", scratch->sensorSerial);
-        std::string found = std::string(GetMessageText(8)) + " #" + serial + ": " +
+        std::string found = std::string(ctx.messages.Text(8)) + " #" + serial + ": " +
                             std::string(scratch->sensorType,
                                         strnlen(scratch->sensorType, sizeof scratch->sensorType));
         CopyText(text, textSize, found.c_str());
     } else
-        LinkErrorText(text, textSize, *scratch);
+        LinkErrorText(ctx.messages, text, textSize, *scratch);
 
     if (identity) {
         identity->kind = scratch->infoKind;
@@ -207,28 +171,33 @@ int ProbeSensor(char *text, size_t textSize, SensorIdentity *identity) {
     return result;
 }
 
-int CC_PICT_SEARCH_ACCEPT(int, int, int event, void *, int, int) {
-    if (event == tk::EVENT_COMMIT)
-        WhenIdle([] { AcceptConnection(); });
+int CC_PICT_SEARCH_ACCEPT(int, int, int event, void *data, int, int) {
+    if (event != tk::EVENT_COMMIT)
+        return 0;
+    PanelContext &ctx = ContextOf(data);
+    if (BusyGuard busy{ctx})
+        AcceptConnection(ctx);
     return 0;
 }
 
-int CC_PICT_SEARCH_CALL(int, int, int event, void *, int, int) {
+int CC_PICT_SEARCH_CALL(int, int, int event, void *data, int, int) {
     if (event != tk::EVENT_COMMIT)
         return 0;
-    WhenIdle([] {
+    PanelContext &ctx = ContextOf(data);
+    if (BusyGuard busy{ctx}) {
         char text[512];
-        int result = ProbeSensor(text, sizeof text, nullptr);
-        ShowStatus(text, result != 0 ? -1 : 0);
-    });
+        int result = ProbeSensor(ctx, text, sizeof text, nullptr);
+        ctx.messages.Status(text, result != 0 ? -1 : 0);
+    }
     return 0;
 }
 
-int CC_PICT_SEARCH_QUIT(int, int, int event, void *, int, int) {
+int CC_PICT_SEARCH_QUIT(int, int, int event, void *data, int, int) {
     if (event != tk::EVENT_COMMIT)
         return 0;
-    ShowStatus("", 0);
-    tk::HidePanel(ConnectionPanels().panels.con);
-    tk::DisplayPanel(ConnectionPanels().panels.search);
+    PanelContext &ctx = ContextOf(data);
+    ctx.messages.Status("", 0);
+    tk::HidePanel(ctx.panels.con);
+    tk::DisplayPanel(ctx.panels.search);
     return 0;
 }
