@@ -29,7 +29,7 @@ set(CORVIN_TEST_ENV
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     # fontconfig, loaded by Qt, keeps its caches for the life of the process.
-    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/toolkit/qt-lsan.supp")
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/ui/toolkit/qt-lsan.supp")
 
 # corvin_static_runtime(target): a program or DLL built with MinGW carries
 # the compiler's run-time (libgcc, libstdc++, winpthread) inside itself, so
@@ -50,7 +50,7 @@ function(corvin_add_gtest name)
         return()
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} corvin_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
     corvin_warnings(${name})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)

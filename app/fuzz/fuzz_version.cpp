@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "version.h"
+#include "app/version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text(reinterpret_cast<const char *>(data), size); // stops at a NUL, as a C text

@@ -1,9 +1,10 @@
-#include "menu.h"
+#include "app/menu.h"
 
-#include "debug_log.h"
-#include "program.h"
+#include "app/program.h"
+#include "panels/debug_log.h"
 #include "search_panel.h"
 #include "search_pnl.h"
+#include "search_pnl_callbacks.h"
 #include "toolkit/ui.h"
 
 // The same steps as the search button's, busy check included.
@@ -51,10 +52,5 @@ void CC_CON_MENU_ABOUT(int, int, void *, int) {
 }
 
 void RegisterShellCallbacks() {
-    tk::RegisterMenuCallback("CC_CON_MENU_RESEARCH", CC_CON_MENU_RESEARCH);
-    tk::RegisterMenuCallback("CC_CON_MENU_CONFIGURE", CC_CON_MENU_CONFIGURE);
-    tk::RegisterMenuCallback("CC_CON_MENU_EXIT", CC_CON_MENU_EXIT);
-    tk::RegisterMenuCallback("CC_CON_MENU_SHOW_DEBUG_CONSOLE", CC_CON_MENU_SHOW_DEBUG_CONSOLE);
-    tk::RegisterMenuCallback("CC_SKIP_SEARCHING_BAUD", CC_SKIP_SEARCHING_BAUD);
-    tk::RegisterMenuCallback("CC_CON_MENU_ABOUT", CC_CON_MENU_ABOUT);
+    RegisterConMenuCallbacks(nullptr);
 }

@@ -1,13 +1,13 @@
-#include "program.h"
+#include "app/program.h"
 
 #include <csignal>
 #include <cstdio>
 
+#include "app/menu.h"
 #include "connection_panels.h"
-#include "debug_log.h"
-#include "menu.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/debug_log.h"
+#include "panels/messages.h"
 #include "toolkit/ui.h"
 
 namespace {

@@ -7,13 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "datafiles.h"
-#include "debug_log.h"
-#include "localize.h"
-#include "messages.h"
-#include "program.h"
-#include "settings_file.h"
-#include "textutil.h"
+#include "app/program.h"
+#include "app/settings_file.h"
+#include "panels/debug_log.h"
+#include "panels/messages.h"
+#include "support/datafiles.h"
+#include "support/textutil.h"
+#include "ui/localize.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "textutil.h"
-#include "version.h"
+#include "app/version.h"
+#include "support/textutil.h"
 
 ProgramVersionRec ProgramVersion = {0, 0, 0, 0};
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "corvinsim/lab.h"
 #include "koralink.h"
+#include "sim/lab.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "olist.h"
+#include "support/olist.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace koralink::segcp {
 

@@ -7,8 +7,8 @@
 
 #include <vector>
 
+#include "support/windows_text.h"
 #include "udp.h"
-#include "windows_text.h"
 
 namespace koralink {
 

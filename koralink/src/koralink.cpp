@@ -8,7 +8,7 @@
 #include "lan.h"
 #include "line.h"
 #include "portenum.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 using namespace koralink;
 

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace koralink {
 

@@ -6,8 +6,8 @@
 // what older terminal programs (minicom, cu) leave behind.
 #include "transport.h"
 
-#include "boundedfile.h"
 #include "config.h"
+#include "support/boundedfile.h"
 
 #include <cerrno>
 #include <csignal>

@@ -17,7 +17,7 @@
 
 #include <windows.h>
 
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 namespace koralink {
 

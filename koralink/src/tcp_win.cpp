@@ -11,7 +11,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 namespace koralink {
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "corvinsim/lab.h"
 #include "koralink.h"
+#include "sim/lab.h"
 
 inline std::unique_ptr<corvinsim::Lab> StartLab(const std::string &text) {
     std::string error;

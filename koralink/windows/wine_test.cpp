@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "boundedfile.h"
-#include "ini.h"
 #include "koralink.h"
-#include "olist.h"
 #include "own_address.h"
-#include "textcodec.h"
+#include "support/boundedfile.h"
+#include "support/ini.h"
+#include "support/olist.h"
+#include "support/textcodec.h"
 #include "udp.h"
 
 namespace {

@@ -6,9 +6,10 @@
 #include <sys/stat.h>
 
 #include "con_pnl.h"
+#include "con_pnl_callbacks.h"
 #include "connection_panels.h"
-#include "messages.h"
-#include "textutil.h"
+#include "panels/messages.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -209,11 +210,4 @@ int CC_PICB_CLEAR_HISTORY(int, int, int event, void *, int, int) {
     tk::ClearListCtrl(ConPanel(), CON_PNL_RING_HISTORY);
     ListClear(ConnectionHistory());
     return 0;
-}
-
-void RegisterConnectPanelCallbacks() {
-    tk::RegisterPanelCallback("CC_CON_PNL", CC_CON_PNL);
-    tk::RegisterCtrlCallback("CC_RBTN_TRANSFER_MODE_SELECT", CC_RBTN_TRANSFER_MODE_SELECT);
-    tk::RegisterCtrlCallback("CC_RING_HISTORY", CC_RING_HISTORY);
-    tk::RegisterCtrlCallback("CC_PICB_CLEAR_HISTORY", CC_PICB_CLEAR_HISTORY);
 }

@@ -4,8 +4,8 @@
 #define CORVIN_CONNECT_PANEL_H
 
 #include "connection_settings.h"
-#include "ini.h"
-#include "olist.h"
+#include "support/ini.h"
+#include "support/olist.h"
 
 // The history of accepted connections, newest first (ConnectionSettings
 // items); exists between StartConnectionPanels and StopConnectionPanels.
@@ -30,15 +30,5 @@ void ApplyHistoryEntry(int n);
 void FillHistoryRing();
 // Puts the panel's state at the front of the history, keeping 10 entries.
 void RememberConnection();
-
-void RegisterConnectPanelCallbacks();
-
-int CC_CON_PNL(int panel, int event, void *callbackData, int eventData1, int eventData2);
-int CC_RBTN_TRANSFER_MODE_SELECT(int panel, int control, int event, void *callbackData,
-                                 int eventData1, int eventData2);
-int CC_RING_HISTORY(int panel, int control, int event, void *callbackData, int eventData1,
-                    int eventData2);
-int CC_PICB_CLEAR_HISTORY(int panel, int control, int event, void *callbackData, int eventData1,
-                          int eventData2);
 
 #endif

@@ -2,15 +2,19 @@
 // the connection tree with its progress bar, and the connection history.
 #include "connection_panels.h"
 
+#include "con_pnl_callbacks.h"
 #include "connect_panel.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "progress.h"
+#include "ethcfg_pnl_callbacks.h"
 #include "search_panel.h"
 #include "search_pnl.h"
+#include "search_pnl_callbacks.h"
 #include "sensor_link.h"
+#include "sercfg_pnl_callbacks.h"
 #include "serial_dialog.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 namespace {
 
@@ -65,9 +69,8 @@ void StopConnectionPanels(IniStore store) {
 }
 
 void RegisterPanelCallbacks() {
-    RegisterSearchPanelCallbacks();
-    RegisterSensorLinkCallbacks();
-    RegisterConnectPanelCallbacks();
-    RegisterConverterDialogCallbacks();
-    RegisterSerialDialogCallbacks();
+    RegisterSearchPnlCallbacks(nullptr);
+    RegisterConPnlCallbacks(nullptr);
+    RegisterEthcfgPnlCallbacks(nullptr);
+    RegisterSercfgPnlCallbacks(nullptr);
 }

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "ini.h"
 #include "koralink.h"
-#include "panel_set.h"
+#include "panels/panel_set.h"
+#include "support/ini.h"
 
 // What the program lends the search and connect panels for the run. It owns
 // every member and keeps them alive until StopConnectionPanels.

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ini.h"
-#include "olist.h"
+#include "support/ini.h"
+#include "support/olist.h"
 
 // The transfer modes, one per radio button of the connect panel.
 enum TransferMode {

@@ -7,7 +7,7 @@
 
 #include "connection_settings.h"
 #include "koralink.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 

@@ -6,14 +6,16 @@
 #include <string>
 
 #include "con_pnl.h"
+#include "con_pnl_callbacks.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
-#include "debug_log.h"
 #include "ethcfg_pnl.h"
-#include "messages.h"
+#include "ethcfg_pnl_callbacks.h"
 #include "own_address.h"
+#include "panels/debug_log.h"
+#include "panels/messages.h"
+#include "search/text_format.h"
 #include "search_panel.h"
-#include "text_format.h"
 #include "toolkit/ui.h"
 
 ConnectionRecord EditedConverter = {};
@@ -330,15 +332,4 @@ int CC_PICB_SET_LOCAL_ADDR(int panel, int, int event, void *, int, int) {
     for (int i = 0; i < 4; ++i)
         tk::SetCtrlVal(panel, kRemoteIpFields[i], address[i]);
     return 0;
-}
-
-void RegisterConverterDialogCallbacks() {
-    tk::RegisterCtrlCallback("CC_PICB_CALL_ETHCFG", CC_PICB_CALL_ETHCFG);
-    tk::RegisterCtrlCallback("CC_PICT_READ_WIZNET_DEV", CC_PICT_READ_WIZNET_DEV);
-    tk::RegisterCtrlCallback("CC_PICT_WRITE_WIZNET_DEV", CC_PICT_WRITE_WIZNET_DEV);
-    tk::RegisterCtrlCallback("CC_PICT_WIZNET_CNF_QUIT", CC_PICT_WIZNET_CNF_QUIT);
-    tk::RegisterPanelCallback("CC_ETHCFG_PNL", CC_ETHCFG_PNL);
-    tk::RegisterCtrlCallback("CC_RING_IP_MODE", CC_RING_IP_MODE);
-    tk::RegisterCtrlCallback("CC_RING_OP_MODE", CC_RING_OP_MODE);
-    tk::RegisterCtrlCallback("CC_PICB_SET_LOCAL_ADDR", CC_PICB_SET_LOCAL_ADDR);
 }

@@ -50,22 +50,4 @@ bool DevicesChanged();
 // shows the connect panel, or runs a new search after a write.
 void LeaveConverterDialog(int dialogPanel);
 
-void RegisterConverterDialogCallbacks();
-
-int CC_PICB_CALL_ETHCFG(int panel, int control, int event, void *callbackData, int eventData1,
-                        int eventData2);
-int CC_PICT_READ_WIZNET_DEV(int panel, int control, int event, void *callbackData, int eventData1,
-                            int eventData2);
-int CC_PICT_WRITE_WIZNET_DEV(int panel, int control, int event, void *callbackData, int eventData1,
-                             int eventData2);
-int CC_PICT_WIZNET_CNF_QUIT(int panel, int control, int event, void *callbackData, int eventData1,
-                            int eventData2);
-int CC_ETHCFG_PNL(int panel, int event, void *callbackData, int eventData1, int eventData2);
-int CC_RING_IP_MODE(int panel, int control, int event, void *callbackData, int eventData1,
-                    int eventData2);
-int CC_RING_OP_MODE(int panel, int control, int event, void *callbackData, int eventData1,
-                    int eventData2);
-int CC_PICB_SET_LOCAL_ADDR(int panel, int control, int event, void *callbackData, int eventData1,
-                           int eventData2);
-
 #endif

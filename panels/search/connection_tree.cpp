@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "progress.h"
-#include "text_format.h"
-#include "textutil.h"
+#include "search/text_format.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 ConnectionTree *g_connectionTree = nullptr;
 

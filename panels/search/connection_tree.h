@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "olist.h"
-#include "search_engine.h"
-#include "tree_lines.h"
+#include "search/search_engine.h"
+#include "search/tree_lines.h"
+#include "support/olist.h"
 
 struct ConnectionTree {
     int valid;

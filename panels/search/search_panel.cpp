@@ -9,11 +9,12 @@
 #include "connect_panel.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
-#include "messages.h"
-#include "progress.h"
+#include "panels/messages.h"
+#include "search/text_format.h"
 #include "search_pnl.h"
-#include "text_format.h"
+#include "search_pnl_callbacks.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 namespace {
 
@@ -150,14 +151,4 @@ int CC_PICT_CPY_BAUD_OR_PORT(int, int, int event, void *, int, int) {
 
 int CC_PICT_COPY_2_CLIPBOARD(int, int, int, void *, int, int) {
     return 0;
-}
-
-void RegisterSearchPanelCallbacks() {
-    tk::RegisterPanelCallback("CC_SEARCH_PNL", CC_SEARCH_PNL);
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_AGAIN", CC_PICT_SEARCH_AGAIN);
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_CONFIG", CC_PICT_SEARCH_CONFIG);
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_EXIT", CC_PICT_SEARCH_EXIT);
-    tk::RegisterCtrlCallback("CC_PICT_COPY_COM_OR_IP", CC_PICT_COPY_COM_OR_IP);
-    tk::RegisterCtrlCallback("CC_PICT_CPY_BAUD_OR_PORT", CC_PICT_CPY_BAUD_OR_PORT);
-    tk::RegisterCtrlCallback("CC_PICT_COPY_2_CLIPBOARD", CC_PICT_COPY_2_CLIPBOARD);
 }

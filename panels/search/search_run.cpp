@@ -5,10 +5,10 @@
 #include <thread>
 
 #include "connection_tree.h"
-#include "debug_log.h"
-#include "messages.h"
-#include "progress.h"
+#include "panels/debug_log.h"
+#include "panels/messages.h"
 #include "toolkit/ui.h"
+#include "ui/progress.h"
 
 namespace {
 

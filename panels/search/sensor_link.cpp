@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "con_pnl_callbacks.h"
 #include "connect_panel.h"
 #include "connection_panels.h"
 #include "koralink.h"
-#include "messages.h"
-#include "textutil.h"
+#include "panels/messages.h"
+#include "search_pnl_callbacks.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -165,10 +167,4 @@ int CC_PICT_SEARCH_QUIT(int, int, int event, void *, int, int) {
     tk::HidePanel(ConnectionPanels().panels.con);
     tk::DisplayPanel(ConnectionPanels().panels.search);
     return 0;
-}
-
-void RegisterSensorLinkCallbacks() {
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_ACCEPT", CC_PICT_SEARCH_ACCEPT);
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_CALL", CC_PICT_SEARCH_CALL);
-    tk::RegisterCtrlCallback("CC_PICT_SEARCH_QUIT", CC_PICT_SEARCH_QUIT);
 }

@@ -39,13 +39,4 @@ bool IsSharedLineInUse(const ConnectionSettings &settings, const LinkContext &sh
 // "Error: <the library's text>" of a link, cut to size.
 void LinkErrorText(char *text, size_t size, const LinkContext &ctx);
 
-void RegisterSensorLinkCallbacks();
-
-int CC_PICT_SEARCH_ACCEPT(int panel, int control, int event, void *callbackData, int eventData1,
-                          int eventData2);
-int CC_PICT_SEARCH_CALL(int panel, int control, int event, void *callbackData, int eventData1,
-                        int eventData2);
-int CC_PICT_SEARCH_QUIT(int panel, int control, int event, void *callbackData, int eventData1,
-                        int eventData2);
-
 #endif

@@ -9,14 +9,16 @@
 #include <thread>
 
 #include "con_pnl.h"
+#include "con_pnl_callbacks.h"
 #include "connect_panel.h"
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "messages.h"
+#include "panels/messages.h"
 #include "sensor_link.h"
 #include "sercfg_pnl.h"
-#include "textutil.h"
+#include "sercfg_pnl_callbacks.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -172,11 +174,4 @@ int CC_SERCFG_PNL(int panel, int event, void *, int, int) {
         tk::DisplayPanel(ConnectionPanels().panels.con);
     }
     return 0;
-}
-
-void RegisterSerialDialogCallbacks() {
-    tk::RegisterCtrlCallback("CC_PICB_CALL_SERIALCFG", CC_PICB_CALL_SERIALCFG);
-    tk::RegisterCtrlCallback("CC_PICT_WRITE_SERIAL_DEV", CC_PICT_WRITE_SERIAL_DEV);
-    tk::RegisterCtrlCallback("CC_PICT_SERIAL_CNF_QUIT", CC_PICT_SERIAL_CNF_QUIT);
-    tk::RegisterPanelCallback("CC_SERCFG_PNL", CC_SERCFG_PNL);
 }

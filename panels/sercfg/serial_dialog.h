@@ -23,14 +23,4 @@ void ShowSerialConverter(const SensorIdentity &identity);
 // the outcome.
 int SetSensorBaud(char *text, size_t textSize, int newCode);
 
-void RegisterSerialDialogCallbacks();
-
-int CC_PICB_CALL_SERIALCFG(int panel, int control, int event, void *callbackData, int eventData1,
-                           int eventData2);
-int CC_PICT_WRITE_SERIAL_DEV(int panel, int control, int event, void *callbackData, int eventData1,
-                             int eventData2);
-int CC_PICT_SERIAL_CNF_QUIT(int panel, int control, int event, void *callbackData, int eventData1,
-                            int eventData2);
-int CC_SERCFG_PNL(int panel, int event, void *callbackData, int eventData1, int eventData2);
-
 #endif

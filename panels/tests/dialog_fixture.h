@@ -17,11 +17,10 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "converter_dialog.h"
-#include "corvinsim/lab.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/messages.h"
 #include "search_panel.h"
-#include "strict_callbacks.h"
+#include "sim/lab.h"
 #include "toolkit/ui.h"
 
 class DialogTest : public ::testing::Test {
@@ -31,7 +30,6 @@ class DialogTest : public ::testing::Test {
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         RegisterPanelCallbacks();
-        StrictPanelCallbacks();
     }
     void SetUp() override {
         panels_.search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);

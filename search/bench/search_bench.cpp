@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "corvinsim/lab.h"
-#include "search_engine.h"
-#include "text_format.h"
+#include "search/search_engine.h"
+#include "search/text_format.h"
+#include "sim/lab.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scan_report.h"
+#include "search/scan_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text(reinterpret_cast<const char *>(data), size);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "scan_report.h"
-#include "search_engine.h"
-#include "tree_lines.h"
+#include "search/scan_report.h"
+#include "search/search_engine.h"
+#include "search/tree_lines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "scan_report.h"
+#include "search/scan_report.h"
 
-#include "text_format.h"
-#include "textcodec.h"
+#include "search/text_format.h"
+#include "support/textcodec.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,15 +1,16 @@
 // Search run and identification. The log lines are the user's only view into
 // a search, so their wording is fixed; tests compare whole runs.
-#include "search_engine.h"
+#include "search/search_engine.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "text_format.h"
-#include "textcodec.h"
-#include "textutil.h"
+#include "search/text_format.h"
+#include "support/compiler.h"
+#include "support/textcodec.h"
+#include "support/textutil.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ class Log {
         if (sink_)
             sink_->Clear();
     }
-    void operator()(const char *format, ...) const __attribute__((format(printf, 2, 3)));
+    void operator()(const char *format, ...) const CORVIN_PRINTF_FORMAT(2, 3);
 
   private:
     SearchLog *sink_;

@@ -1,9 +1,9 @@
-#include "text_format.h"
+#include "search/text_format.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 int FormatIpv4(char *text, size_t textSize, const int octets[4], int mode) {
     if (!text || textSize == 0 || !octets)

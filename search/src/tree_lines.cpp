@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "text_format.h"
-#include "textcodec.h"
-#include "textutil.h"
-#include "tree_lines.h"
+#include "search/text_format.h"
+#include "search/tree_lines.h"
+#include "support/textcodec.h"
+#include "support/textutil.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fake_link.h"
-#include "scan_report.h"
-#include "search_engine.h"
-#include "textutil.h"
-#include "tree_lines.h"
+#include "search/scan_report.h"
+#include "search/search_engine.h"
+#include "search/tree_lines.h"
+#include "support/textutil.h"
 
 namespace {
 

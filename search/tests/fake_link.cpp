@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 

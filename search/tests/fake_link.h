@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "search_engine.h"
+#include "search/search_engine.h"
 
 struct FakePort {
     int com = 0;

@@ -2,7 +2,6 @@
 // way scripts use it.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -12,7 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
@@ -22,18 +22,8 @@ struct ScanRun {
 };
 
 ScanRun Scan(const std::string &arguments) {
-    std::string command = std::string(SCAN_EXE) + " " + arguments + " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    ScanRun run{-1, ""};
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    auto run = testsupport::RunCommand(std::string(SCAN_EXE) + " " + arguments + " 2>&1");
+    return {run.status, run.output};
 }
 
 TEST(ScanCommand, HelpExplainsTheOptions) {

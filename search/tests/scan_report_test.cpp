@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "fake_link.h"
-#include "scan_report.h"
-#include "textutil.h"
+#include "search/scan_report.h"
+#include "support/textutil.h"
 
 namespace {
 

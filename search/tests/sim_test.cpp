@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "corvinsim/lab.h"
-#include "scan_report.h"
-#include "search_engine.h"
+#include "search/scan_report.h"
+#include "search/search_engine.h"
+#include "sim/lab.h"
 
 namespace {
 

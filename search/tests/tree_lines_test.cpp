@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "fake_link.h"
-#include "text_format.h"
-#include "textcodec.h"
-#include "textutil.h"
-#include "tree_lines.h"
+#include "search/text_format.h"
+#include "search/tree_lines.h"
+#include "support/textcodec.h"
+#include "support/textutil.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 #include "converter_sim.h"
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 

@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "boundedfile.h"
-#include "corvinsim/lab.h"
-#include "datafiles.h"
+#include "sim/lab.h"
+#include "support/boundedfile.h"
+#include "support/datafiles.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "corvinsim/lab.h"
 #include "koralink.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 

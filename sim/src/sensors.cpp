@@ -20,8 +20,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
 #include "sensors.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 

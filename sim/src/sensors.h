@@ -2,7 +2,7 @@
 #ifndef CORVINSIM_SENSORS_H
 #define CORVINSIM_SENSORS_H
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 namespace corvinsim {
 

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
 
 using namespace corvinsim;
 

@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a settings file. Formatting what was read and
 // reading that again must give the same text: the writer never produces a
 // file that the reader takes differently.
-#include "ini.h"
+#include "support/ini.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as a language file and every section in it as a
 // panel, a menu and a control of each kind. What comes out must be UTF-8 and
 // within the control's counts, and writing it back must read back the same.
-#include "ini.h"
-#include "langfile.h"
-#include "textcodec.h"
+#include "support/ini.h"
+#include "support/langfile.h"
+#include "support/textcodec.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // opened: opening "COM1" or "\\.\COM1" would already raise the modem lines
 // of a port, "CON" would wait for the keyboard. What is opened must then be
 // a disk file (no pipe, no console).
-#include "boundedfile.h"
+#include "support/boundedfile.h"
 
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "ini.h"
+#include "support/ini.h"
 
 #include "ini_internal.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 #include <climits>
 #include <cstdio>

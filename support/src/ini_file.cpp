@@ -2,10 +2,10 @@
 // the checks around a write, the copy of a file whose content the store could
 // not use, and the cause of the last failure. What touches the file system
 // lives in one backend per system (ini_file_posix.cpp, ini_file_win.cpp).
-#include "ini.h"
+#include "support/ini.h"
 
-#include "boundedfile.h"
 #include "ini_internal.h"
+#include "support/boundedfile.h"
 
 #include <new>
 #include <string>

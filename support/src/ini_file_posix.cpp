@@ -1,6 +1,6 @@
 // The INI store's files on POSIX systems: the atomic write with its
 // temporary files, the identity of a file read, and new files for copies.
-#include "ini.h"
+#include "support/ini.h"
 
 #include "ini_internal.h"
 

@@ -11,10 +11,10 @@
 // needed. rename() could not replace the target here at all. Virus
 // scanners and indexers open new files for a moment: a create or rename
 // refused with a sharing violation is tried again.
-#include "ini.h"
+#include "support/ini.h"
 
 #include "ini_internal.h"
-#include "windows_text.h"
+#include "support/windows_text.h"
 
 #include <cerrno>
 #include <cstdio>

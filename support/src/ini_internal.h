@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "ini.h"
+#include "support/ini.h"
 #include <sys/types.h>
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "langfile.h"
+#include "support/langfile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 #include <new>
 #include <unistd.h>
 
-#include "boundedfile.h"
-#include "textcodec.h"
+#include "support/boundedfile.h"
+#include "support/textcodec.h"
 
 namespace {
 

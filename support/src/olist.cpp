@@ -1,4 +1,4 @@
-#include "olist.h"
+#include "support/olist.h"
 
 #include <cstdlib>
 #include <cstring>

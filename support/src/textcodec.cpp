@@ -1,4 +1,4 @@
-#include "textcodec.h"
+#include "support/textcodec.h"
 
 #include "textcodec_double.h"
 

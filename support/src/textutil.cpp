@@ -1,4 +1,4 @@
-#include "textutil.h"
+#include "support/textutil.h"
 
 #include <cstdio>
 #include <cstring>

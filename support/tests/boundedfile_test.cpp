@@ -1,7 +1,9 @@
 // What the bounded reader refuses, and that refusing never blocks.
-#include "boundedfile.h"
+#include "support/boundedfile.h"
 
 #include <gtest/gtest.h>
+
+#include "testsupport/testsupport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,13 +15,8 @@ namespace {
 
 using namespace std::string_literals;
 
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/boundedXXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf " + path).c_str()); }
+struct TempDir : testsupport::TempDir {
+    std::string path = testsupport::TempDir::path();
     std::string file(const char *name, const std::string &content) const {
         std::string p = path + "/" + name;
         FILE *f = std::fopen(p.c_str(), "wb");

@@ -1,5 +1,5 @@
 // Syntax, lookups, puts and codes of the INI store, all in memory.
-#include "ini.h"
+#include "support/ini.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Writing the settings file: the old file must survive every failed write.
-#include "ini.h"
+#include "support/ini.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 // Language files from memory: header checks, flag layouts per kind, the
 // entries that leave one control alone, and what the writer produces.
-#include "langfile.h"
+#include "support/langfile.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "testsupport/testsupport.h"
 
 void PrintTo(const LangString &g, std::ostream *os) {
     *os << "{slot " << static_cast<int>(g.slot) << " [" << g.index << "," << g.column << ","
@@ -77,9 +78,10 @@ TEST(LangFileHeader, CodesMapToResults) {
 }
 
 TEST(LangFileHeader, FilesThatCannotBeRead) {
-    char dir[] = "/tmp/langfile_testXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string good = std::string(dir) + "/de.lwd";
+    testsupport::TempDir temp;
+    ASSERT_TRUE(temp.ok());
+    const char *dir = temp.path().c_str();
+    std::string good = temp / "de.lwd";
     std::ofstream(good) << kHead;
     const struct {
         const char *path;
@@ -94,7 +96,6 @@ TEST(LangFileHeader, FilesThatCannotBeRead) {
         LangFile f;
         EXPECT_EQ(f.Load(c.path), c.code) << (c.path ? c.path : "null");
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(LangFileHeader, CharSetChoosesTheDecoding) {

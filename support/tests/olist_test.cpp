@@ -1,5 +1,5 @@
 // The ordered list behind every list of the program.
-#include "olist.h"
+#include "support/olist.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // 8-bit texts to UTF-8, and device texts made safe for one line of output.
-#include "textcodec.h"
+#include "support/textcodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Bounded copies into fixed-size texts.
-#include "textutil.h"
+#include "support/textutil.h"
 
 #include <gtest/gtest.h>
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/menu.h"
+#include "app/version.h"
 #include "connection_panels.h"
-#include "datafiles.h"
-#include "localize.h"
-#include "menu.h"
 #include "panel_ids.h"
-#include "panel_set.h"
+#include "panels/panel_set.h"
+#include "support/datafiles.h"
 #include "toolkit/ui.h"
-#include "version.h"
+#include "ui/localize.h"
 
 namespace {
 

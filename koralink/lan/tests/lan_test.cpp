@@ -19,7 +19,7 @@
 #include "frame.h"
 #include "lan.h"
 #include "segcp.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 using koralink::AccessLanDevice;
 using koralink::LastLanError;

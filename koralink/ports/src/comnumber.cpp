@@ -2,7 +2,7 @@
 // links this file too, so both number a port the same way.
 #include "portenum.h"
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 #include <algorithm>
 #include <cctype>

@@ -8,9 +8,9 @@
 //   TypeText=Simulated  ; optional, default as for real ports
 #include "portenum.h"
 
-#include "boundedfile.h"
 #include "config.h"
-#include "ini.h"
+#include "support/boundedfile.h"
+#include "support/ini.h"
 
 #include <algorithm>
 #include <cctype>

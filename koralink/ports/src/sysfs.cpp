@@ -14,7 +14,7 @@
 // - Every tty named in /sys/class/tty/console/active is left out.
 #include "portenum.h"
 
-#include "boundedfile.h"
+#include "support/boundedfile.h"
 
 #include <algorithm>
 #include <cctype>

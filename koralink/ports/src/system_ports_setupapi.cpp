@@ -2,7 +2,7 @@
 // with portquest's walk.
 #include "portenum.h"
 
-#include "setupapi_windows.h"
+#include "setupapi_win.h"
 
 namespace koralink {
 

@@ -1,10 +1,10 @@
-#include "debug_log.h"
+#include "panels/debug_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "textutil.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "panels/messages.h"
 
 #include <string>
 
@@ -6,7 +6,7 @@
 #include "ethcfg_pnl.h"
 #include "search_pnl.h"
 #include "sercfg_pnl.h"
-#include "textutil.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

@@ -8,9 +8,8 @@
 #include <string>
 
 #include "connection_panels.h"
-#include "messages.h"
 #include "panel_ids.h"
-#include "strict_callbacks.h"
+#include "panels/messages.h"
 #include "toolkit/ui.h"
 
 class PanelsFixture : public ::testing::Test {
@@ -21,7 +20,6 @@ class PanelsFixture : public ::testing::Test {
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         tk::SetPopupCapture(true);
         RegisterPanelCallbacks();
-        StrictPanelCallbacks();
     }
     // Loads the panels and starts them on a store read from settingsText.
     void Start(const std::string &settingsText) {

@@ -6,9 +6,9 @@
 
 #include "con_pnl.h"
 #include "connect_panel.h"
-#include "corvinsim/lab.h"
 #include "panels_fixture.h"
 #include "sensor_link.h"
+#include "sim/lab.h"
 
 namespace {
 

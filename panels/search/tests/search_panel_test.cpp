@@ -8,11 +8,10 @@
 #include "connection_panels.h"
 #include "connection_tree.h"
 #include "fake_link.h"
-#include "messages.h"
 #include "panel_ids.h"
+#include "panels/messages.h"
 #include "search_panel.h"
-#include "strict_callbacks.h"
-#include "textutil.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -24,7 +23,6 @@ class SearchPanel : public ::testing::Test {
         static char *argv[] = {name, nullptr};
         ASSERT_EQ(tk::InitUIRuntime(1, argv), 0);
         RegisterPanelCallbacks();
-        StrictPanelCallbacks();
     }
     void SetUp() override {
         searchPanel_ = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);

@@ -8,7 +8,7 @@
 
 #include "connection_tree.h"
 #include "fake_link.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 

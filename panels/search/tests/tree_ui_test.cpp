@@ -8,8 +8,8 @@
 #include "connection_tree.h"
 #include "fake_link.h"
 #include "panel_ids.h"
-#include "panel_set.h"
-#include "textutil.h"
+#include "panels/panel_set.h"
+#include "support/textutil.h"
 #include "toolkit/ui.h"
 
 namespace {

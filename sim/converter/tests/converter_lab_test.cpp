@@ -10,8 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
 #include "koralink.h"
+#include "sim/lab.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "datafiles.h"
+#include "support/datafiles.h"
 
 #include <sys/stat.h>
 

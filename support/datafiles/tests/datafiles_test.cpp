@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "datafiles.h"
+#include "support/datafiles.h"
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "scan_report.h"
-#include "text_format.h"
+#include "search/scan_report.h"
+#include "search/text_format.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "converter_settings.h"
 #include "koralink.h"
-#include "olist.h"
-#include "text_format.h"
+#include "search/text_format.h"
+#include "support/olist.h"
 
 namespace {
 

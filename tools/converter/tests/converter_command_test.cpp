@@ -4,18 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include "corvinsim/lab.h"
+#include "sim/lab.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
@@ -25,18 +24,8 @@ struct CommandRun {
 };
 
 CommandRun Command(const std::string &arguments) {
-    std::string command = std::string(CONVERTER_EXE) + " " + arguments + " 2>&1";
-    CommandRun run{-1, ""};
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    auto run = testsupport::RunCommand(std::string(CONVERTER_EXE) + " " + arguments + " 2>&1");
+    return {run.status, run.output};
 }
 
 bool Has(const CommandRun &run, const std::string &text) {
@@ -44,15 +33,7 @@ bool Has(const CommandRun &run, const std::string &text) {
 }
 
 int FreeUdpPort() {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    return testsupport::FreeLoopbackPort(SOCK_DGRAM);
 }
 
 // One module that takes writes and one that takes them without applying

@@ -10,12 +10,12 @@
 #include <string>
 #include <sys/wait.h>
 
+#include "app/program.h"
 #include "con_pnl.h"
-#include "localize.h"
-#include "messages.h"
-#include "program.h"
+#include "panels/messages.h"
 #include "search_pnl.h"
 #include "toolkit/ui.h"
+#include "ui/localize.h"
 
 namespace {
 
