@@ -60,3 +60,40 @@ wine_ports_pinned() {
     done
     [ ! -w "$1/dosdevices" ] || [ "$(id -u)" = 0 ]
 }
+
+# wine_lab_registry PORTMAP: the registry file (for "wine reg import") of a
+# lab's port map: each port in HKLM\Software\Wine\Ports and a "Ports"
+# device for it (USB adapters under the USB enumerator, COM ports under
+# ACPI), so that programs find the ports through SetupAPI as on a real
+# machine.
+wine_lab_registry() {
+    # The lab's port map: [COMn], Path = "...", Type = "USB"|"COM",
+    # Name = "..." (CR LF line ends, quoted values).
+    tr -d '\r' <"$1" | awk '
+        function value() { v = $0; sub(/^[^=]*=[ \t]*/, "", v); gsub(/^"|"$/, "", v); return v }
+        function text(v) { gsub(/\\/, "\\\\", v); gsub(/"/, "\\\"", v); return v }
+        function flush() {
+            if (!com) return
+            ports[++count] = com; paths[count] = path; types[count] = type; names[count] = name
+        }
+        /^\[COM[0-9]+\]$/ { flush(); com = substr($0, 2, length($0) - 2); path = type = name = "" }
+        /^Path[ \t]*=/ { path = value() }
+        /^Type[ \t]*=/ { type = toupper(value()) }
+        /^Name[ \t]*=/ { name = value() }
+        END {
+            flush()
+            print "Windows Registry Editor Version 5.00\n"
+            print "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]"
+            for (i = 1; i <= count; i++) printf "\"%s\"=\"%s\"\n", ports[i], text(paths[i])
+            for (i = 1; i <= count; i++) {
+                n = substr(ports[i], 4)
+                key = types[i] == "USB" ? "USB\\VID_0403&PID_6001\\SIM" n : "ACPI\\PNP0501\\" n
+                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s]\n", key
+                print "\"ClassGUID\"=\"{4d36e978-e325-11ce-bfc1-08002be10318}\""
+                print "\"Class\"=\"Ports\""
+                printf "\"FriendlyName\"=\"%s\"\n", text(names[i])
+                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s\\Device Parameters]\n", key
+                printf "\"PortName\"=\"%s\"\n", ports[i]
+            }
+        }'
+}

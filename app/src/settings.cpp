@@ -1,11 +1,8 @@
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/program.h"
 #include "app/settings_file.h"
@@ -14,6 +11,7 @@
 #include "support/datafiles.h"
 #include "support/textutil.h"
 #include "ui/localize.h"
+#include "user_dirs.h"
 
 namespace {
 
@@ -21,7 +19,7 @@ std::string g_programDirOverride;
 bool g_hasProgramDirOverride = false;
 std::vector<std::string> g_languageFiles;
 
-bool IsRegularFile(const char *path, off_t *size = nullptr) {
+bool IsRegularFile(const char *path, long long *size = nullptr) {
     struct stat st;
     if (path == nullptr || path[0] == '\0' || stat(path, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
@@ -54,42 +52,6 @@ bool FileNameEndsWith(const char *path, const char *suffix) {
     return true;
 }
 
-bool IsWritableDirectory(const std::string &dir) {
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           access(dir.c_str(), W_OK | X_OK) == 0;
-}
-
-// mkdir -p for the few levels below the user's home.
-bool MakeDirectories(const std::string &dir) {
-    if (dir.empty())
-        return false;
-    for (size_t pos = 1; pos <= dir.size(); pos++) {
-        if (pos != dir.size() && dir[pos] != '/')
-            continue;
-        std::string part = dir.substr(0, pos);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string UserConfigDirectory() {
-    // Relative values are to be ignored, as the base-directory rules say.
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return xdg;
-    const char *home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-        struct passwd *pw = getpwuid(getuid());
-        home = pw != nullptr ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] != '/')
-        return std::string();
-    return std::string(home) + "/.config";
-}
-
 int CopyOut(const std::string &text, char *buffer, size_t size) {
     if (buffer == nullptr || size == 0 || text.size() >= size)
         return -1;
@@ -109,16 +71,9 @@ int ProgramDirectory(char *buffer, size_t size) {
     if (g_hasProgramDirOverride) {
         dir = g_programDirOverride;
     } else {
-        char exe[4096];
-        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (n <= 0 || static_cast<size_t>(n) >= sizeof exe - 1)
+        dir = ExecutableDirectory();
+        if (dir.empty())
             return -1;
-        exe[n] = '\0';
-        dir = exe;
-        size_t slash = dir.rfind('/');
-        if (slash == std::string::npos)
-            return -1;
-        dir.resize(slash);
     }
     while (dir.size() > 1 && dir.back() == '/')
         dir.pop_back();
@@ -209,7 +164,7 @@ void ParseCommandLine(int argc, char **argv, char *settingsPath) {
 void ResolveSettingsPath(char *path) {
     if (path == nullptr)
         return;
-    off_t size = 0;
+    long long size = 0;
     if (IsRegularFile(path, &size) && size > 0)
         return;
     path[0] = '\0';
@@ -227,7 +182,7 @@ void ResolveSettingsPath(char *path) {
 int LoadSettingsStore(IniStore *store, const char *path) {
     if (store == nullptr || path == nullptr)
         return -1;
-    off_t size = 0;
+    long long size = 0;
     if (!IsRegularFile(path, &size))
         return -1;
     *store = CreateIniStore(0);
