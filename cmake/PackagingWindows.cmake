@@ -13,7 +13,11 @@ set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/dist/windows/license.txt")
 # NSIS's default stub is a 32-bit program; a 64-bit one installs into the
 # real Program Files and runs where only 64-bit Windows programs can (as
 # under a 64-bit-only wine).
-set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-XTarget amd64-unicode")
+# That is makensis -XTarget amd64-unicode, but CMake 3.25 splits
+# CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS at blanks (makensis then sees "Target"
+# without its parameter), so the command goes into the script instead, where
+# it may stand anywhere before the first section.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "Corvintracer ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "Corvintracer")

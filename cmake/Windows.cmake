@@ -63,7 +63,9 @@ function(corvin_windows_deploy)
     get_filename_component(qtroot "${qtbin}" DIRECTORY)
     install(FILES "${qtbin}/Qt6Core.dll" "${qtbin}/Qt6Gui.dll" "${qtbin}/Qt6Widgets.dll"
         DESTINATION . COMPONENT Runtime)
-    install(FILES "${qtroot}/plugins/platforms/qwindows.dll" DESTINATION platforms COMPONENT Runtime)
+    # qoffscreen: corvintracer-lang builds the panels without showing them.
+    install(FILES "${qtroot}/plugins/platforms/qwindows.dll"
+        "${qtroot}/plugins/platforms/qoffscreen.dll" DESTINATION platforms COMPONENT Runtime)
     install(FILES "${qtroot}/plugins/styles/qwindowsvistastyle.dll" DESTINATION styles
         COMPONENT Runtime)
     # The copies that came with Qt (the ones it was linked against, from the

@@ -98,7 +98,7 @@ int RunProgram(int argc, char **argv) {
         return -1;
     // A logout, a closed terminal or Ctrl-C would otherwise end the run
     // without storing the settings and the history.
-    tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
+    tk::QuitOnSignals(tk::TerminationSignals());
     tk::RunUserInterface();
     return FinishProgram();
 }
