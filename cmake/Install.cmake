@@ -4,9 +4,9 @@
 # and no man pages.
 include_guard(GLOBAL)
 if(WIN32)
-    set(CMAKE_INSTALL_BINDIR "." CACHE PATH "Programs and DLLs")
-    set(CMAKE_INSTALL_LIBDIR "." CACHE PATH "DLLs")
-    set(CMAKE_INSTALL_DATADIR "." CACHE PATH "Data beside the programs")
+    set(CMAKE_INSTALL_BINDIR ".")
+    set(CMAKE_INSTALL_LIBDIR ".")
+    set(CMAKE_INSTALL_DATADIR ".")
 endif()
 include(GNUInstallDirs)
 
