@@ -73,7 +73,8 @@ if [ "${CORVIN_PROGRAM_STAGE:-}" = lab ]; then
             sleep 0.2
         done
         [ -n "$win" ] || return 1
-        sleep 1
+        # Until the program's start-up is done, clicks go nowhere.
+        sleep 3
     }
     # The menu bar above the panel's own area (Fusion style, both systems).
     dy=21
@@ -157,13 +158,22 @@ if [ "${CORVIN_PROGRAM_STAGE:-}" = lab ]; then
     # 2. a second start: the connect panel offers the accepted connection first.
     if start run_wine "$winexe"; then
         click 539 190
+        con=""
+        for _ in $(seq 50); do
+            con="$(xdotool search --onlyvisible --name "^Connect sensor" 2>/dev/null | head -1)"
+            [ -n "$con" ] && break
+            sleep 0.2
+        done
         sleep 1
         shot connect-panel
-        check "the second start shows the connect panel" \
-            bash -c 'xdotool search --onlyvisible --name "Connect sensor" >/dev/null'
+        check "Configure ... shows the connect panel" test -n "$con"
+        # Its Quit button (.ui: 300, 300 of the panel) goes back to the search
+        # panel; Exit there ends the run.
+        [ -n "$con" ] && xdotool mousemove --window "$con" 300 300 click 1
+        sleep 1
         click 539 294
-        ends && check "Exit ends the second run with exit code 0 (got $rc)" test "$rc" = 0 ||
-            bad "Exit ends the second run"
+        ends && check "Quit, then Exit end the second run with exit code 0 (got $rc)" test "$rc" = 0 ||
+            bad "Quit, then Exit end the second run"
         check "the history still leads with COM35 at 19200" \
             grep -q 'Entry #1: Port number = 35' "$settings"
     else
