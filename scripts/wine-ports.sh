@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the wine stages: keeps a wine prefix's COM ports away from the
 # machine's serial ports, with or without a private /dev
 # (scripts/without-serial-ports.sh).

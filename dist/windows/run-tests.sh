@@ -51,7 +51,8 @@ if [ "${CORVIN_PROGRAM_STAGE:-}" = lab ]; then
     Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(head -1 "$work/display")"
+    DISPLAY=":$(head -1 "$work/display")"
+    export DISPLAY
     wineserver -p >/dev/null 2>&1
 
     ok() { echo "ok: $1"; }
