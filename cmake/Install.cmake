@@ -1,10 +1,22 @@
 # Install layout: programs in bin/, the shared libraries in the library
 # folder, data under share/corvintracer/, one man page per command.
+# On Windows one folder holds programs, DLLs and data (cmake/Windows.cmake),
+# and no man pages.
 include_guard(GLOBAL)
+if(WIN32)
+    set(CMAKE_INSTALL_BINDIR ".")
+    set(CMAKE_INSTALL_LIBDIR ".")
+    set(CMAKE_INSTALL_DATADIR ".")
+endif()
 include(GNUInstallDirs)
 
-set(CORVIN_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/corvintracer")
-set(CORVIN_INSTALL_FULL_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}/corvintracer")
+if(WIN32)
+    set(CORVIN_INSTALL_DATADIR ".")
+    set(CORVIN_INSTALL_FULL_DATADIR "${CMAKE_INSTALL_FULL_BINDIR}")
+else()
+    set(CORVIN_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/corvintracer")
+    set(CORVIN_INSTALL_FULL_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}/corvintracer")
+endif()
 set(CORVIN_MAN_DIR "${CMAKE_SOURCE_DIR}/dist/man")
 
 # The programs find the libraries relative to themselves, so an install
@@ -25,6 +37,13 @@ function(corvin_install_command target)
     endif()
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "${CORVIN_INSTALL_RPATH}")
     install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+    set_property(GLOBAL APPEND PROPERTY CORVIN_INSTALLED_COMMANDS ${target})
+    if(NOT C_FIXED_COMMAND_LINE)
+        set_property(GLOBAL APPEND PROPERTY CORVIN_OPTION_COMMANDS ${target})
+    endif()
+    if(WIN32)
+        return()
+    endif()
 
     # @PROJECT_VERSION@ filled in; compressed without a time stamp, as
     # Debian wants man pages.
@@ -35,11 +54,6 @@ function(corvin_install_command target)
         DEPENDS "${man}" VERBATIM)
     add_custom_target(${target}_man ALL DEPENDS "${man}.gz")
     install(FILES "${man}.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
-
-    set_property(GLOBAL APPEND PROPERTY CORVIN_INSTALLED_COMMANDS ${target})
-    if(NOT C_FIXED_COMMAND_LINE)
-        set_property(GLOBAL APPEND PROPERTY CORVIN_OPTION_COMMANDS ${target})
-    endif()
 endfunction()
 
 # corvin_install_library(target): the run-time part of a shared library
@@ -47,5 +61,6 @@ endfunction()
 # building against it either.
 function(corvin_install_library target)
     install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        COMPONENT Runtime NAMELINK_SKIP)
+        COMPONENT Runtime NAMELINK_SKIP
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 endfunction()

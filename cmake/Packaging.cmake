@@ -2,6 +2,9 @@
 #   cd build && cpack -G DEB
 # writes corvintracer_<version>_<arch>.deb. It holds the Runtime component
 # (programs, libraries, man pages, data) under /usr.
+# A Windows build makes the installer and the portable archive instead:
+#   cd build-win && cpack -G NSIS    (corvintracer-<version>-win64.exe)
+#   cd build-win && cpack -G ZIP     (corvintracer-<version>-win64.zip)
 include_guard(GLOBAL)
 
 set(CPACK_PACKAGE_NAME corvintracer)
@@ -21,6 +24,10 @@ rate of a sensor.
 The package holds the desktop program, the headless scan command, the
 simulator that runs them in a lab of simulated devices, the COM-port locator
 library with its command, and the protocol documents.")
+if(WIN32)
+    include(PackagingWindows)
+    return()
+endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_INSTALL_CMAKE_PROJECTS
     "${CMAKE_BINARY_DIR};${PROJECT_NAME};Runtime;/"

@@ -159,7 +159,7 @@ int RunProgram(int argc, char **argv, const std::string &programDir) {
         return -1;
     // A logout, a closed terminal or Ctrl-C would otherwise end the run
     // without storing the settings and the history.
-    tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
+    tk::QuitOnSignals(tk::TerminationSignals());
     tk::RunUserInterface();
     std::string accepted = g_program.ui.acceptedJson;
     int result = FinishProgram();

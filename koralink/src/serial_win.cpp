@@ -183,6 +183,10 @@ class SerialPort final : public Transport {
 
 } // namespace
 
+// ERROR_NO_SUCH_DEVICE, which mingw-w64's headers lack: a port whose device
+// has gone (wine says so for a COM link that leads to no device).
+constexpr DWORD kErrorNoSuchDevice = 433;
+
 std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::string *cause) {
     int rate = BaudRateOfCode(request.baudCode);
     if (rate == 0) {
@@ -195,7 +199,7 @@ std::unique_ptr<Transport> OpenSerial(const SerialOpenRequest &request, std::str
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = GetLastError();
         if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_DEV_NOT_EXIST ||
-            e == ERROR_BAD_UNIT || e == ERROR_INVALID_NAME)
+            e == kErrorNoSuchDevice || e == ERROR_BAD_UNIT || e == ERROR_INVALID_NAME)
             *cause = "no such port";
         else if (e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION || e == ERROR_BUSY ||
                  e == ERROR_LOCK_VIOLATION)

@@ -7,7 +7,9 @@
 # (HKLM\Software\Wine\Ports) and a "Ports" device is faked for each of them
 # (USB adapters under the USB enumerator, COM ports under ACPI), so that the
 # library finds them through SetupAPI as on a real machine. Run it through
-# scripts/without-serial-ports.sh: wine maps any serial port it sees.
+# scripts/without-serial-ports.sh: wine maps any serial port it sees; every
+# COM link of the prefix is pinned to a lab port or to none
+# (scripts/wine-ports.sh).
 # Started as root, the lab and wine run as user nobody, so that a port held
 # with TIOCEXCL is refused to them as to any program.
 #
@@ -19,6 +21,8 @@ root="$(cd "$here/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 linux="$(cd "$2" && pwd)"
 work="$build/wine"
+# shellcheck source=../../scripts/wine-ports.sh
+. "$root/scripts/wine-ports.sh"
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all HOME="$work/home"
 # No Mono/Gecko installer prompts; no display needed.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -26,35 +30,8 @@ unset DISPLAY WAYLAND_DISPLAY
 
 # ---- inside the lab: registry, the holder of COM36, the test program ------
 if [ "${KORALINK_WINE_STAGE:-}" = lab ]; then
-    # The lab's port map: [COMn], Path = "...", Type = "USB"|"COM",
-    # Name = "..." (CR LF line ends, quoted values).
-    tr -d '\r' <"$KORALINK_PORTMAP" | awk '
-        function value() { v = $0; sub(/^[^=]*=[ \t]*/, "", v); gsub(/^"|"$/, "", v); return v }
-        function text(v) { gsub(/\\/, "\\\\", v); gsub(/"/, "\\\"", v); return v }
-        function flush() {
-            if (!com) return
-            ports[++count] = com; paths[count] = path; types[count] = type; names[count] = name
-        }
-        /^\[COM[0-9]+\]$/ { flush(); com = substr($0, 2, length($0) - 2); path = type = name = "" }
-        /^Path[ \t]*=/ { path = value() }
-        /^Type[ \t]*=/ { type = toupper(value()) }
-        /^Name[ \t]*=/ { name = value() }
-        END {
-            flush()
-            print "Windows Registry Editor Version 5.00\n"
-            print "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]"
-            for (i = 1; i <= count; i++) printf "\"%s\"=\"%s\"\n", ports[i], text(paths[i])
-            for (i = 1; i <= count; i++) {
-                n = substr(ports[i], 4)
-                key = types[i] == "USB" ? "USB\\VID_0403&PID_6001\\SIM" n : "ACPI\\PNP0501\\" n
-                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s]\n", key
-                print "\"ClassGUID\"=\"{4d36e978-e325-11ce-bfc1-08002be10318}\""
-                print "\"Class\"=\"Ports\""
-                printf "\"FriendlyName\"=\"%s\"\n", text(names[i])
-                printf "\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s\\Device Parameters]\n", key
-                printf "\"PortName\"=\"%s\"\n", ports[i]
-            }
-        }' >"$work/lab-ports.reg"
+    wine_lab_registry "$KORALINK_PORTMAP" >"$work/lab-ports.reg"
+    wine_pin_ports "$WINEPREFIX" "$KORALINK_PORTMAP"
     if ! wine reg import "$work/lab-ports.reg" >/dev/null 2>&1 || ! wineserver -w; then
         echo "FAILED: importing the lab's ports into wine's registry"
         echo "0 passed, 1 failed"
@@ -197,6 +174,8 @@ if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.lo
     summary " (wine part skipped)"
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
+pin() { "${as_user[@]}" bash -c '. "$1"; wine_pin_ports "$2"' _ "$root/scripts/wine-ports.sh" "$WINEPREFIX"; }
+pin
 
 out="$(KORALINK_WINE_STAGE=lab "${as_user[@]}" "$linux/sim/corvin-sim" --lab "$here/wine.lab" \
     -- "$0" "$build" "$linux" 2>"$build/lab.log")"
@@ -209,5 +188,9 @@ if [ "$p" -eq 0 ]; then
     f=$((f + 1))
 fi
 passed=$((passed + p)); failed=$((failed + f))
+# The lab's pseudo-terminals are gone: their links would now lead to wine's
+# default, /dev/ttyS<N-1>.
+pin
+check "wine prefix: every COM port linked to no port after the lab" wine_ports_pinned "$WINEPREFIX"
 summary
 [ "$failed" -eq 0 ]

@@ -4,7 +4,11 @@
 # 64-bit wine with "Ports" devices faked in a fresh prefix's registry.
 # Prints "N passed, N failed". Exit status: 0 all passed, 1 a failure,
 # 77 the wine part could not run on this machine (said so on stdout).
+# Run it through scripts/without-serial-ports.sh; the prefix's COM links are
+# pinned to no port (scripts/wine-ports.sh), and started as root, wine runs
+# as user nobody, for whom the pinned links stay as they are.
 set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 dll="$build/portquest.dll"
 passed=0; failed=0
@@ -30,22 +34,32 @@ if ! command -v wine >/dev/null 2>&1 || ! command -v wineboot >/dev/null 2>&1; t
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
 
-export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all HOME="$build/winehome"
 # No Mono/Gecko installer prompts; no display needed.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-rm -rf "$WINEPREFIX"
+rm -rf "$WINEPREFIX" "$HOME"
+mkdir -p "$HOME"
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+    mkdir -p "$WINEPREFIX"
+    chown 65534:65534 "$WINEPREFIX" "$HOME"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+fi
 # wineserver writes the registry files when it exits: wait for that.
-if ! wineboot -i >"$build/wineboot.log" 2>&1 || ! wineserver -w || [ ! -f "$WINEPREFIX/system.reg" ]; then
+if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.log" 2>&1 ||
+    [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "portquest-windows: wine cannot create a 64-bit prefix on this machine; wine tests SKIPPED (not passed)"
     tail -5 "$build/wineboot.log"
-    wineserver -k 2>/dev/null
+    "${as_user[@]}" wineserver -k 2>/dev/null
     summary " (wine part skipped)"
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
 
+"${as_user[@]}" bash -c '. "$1"; wine_pin_ports "$2"' _ "$root/scripts/wine-ports.sh" "$WINEPREFIX"
+
 cd "$build"
-run() { wine "$@" 2>&1 | tr -d '\r'; }
+run() { "${as_user[@]}" wine "$@" 2>&1 | tr -d '\r'; }
 # Adds the "N passed, N failed" of a test program run to the totals.
 tally() {
     local out="$1" p f
@@ -105,7 +119,7 @@ Windows Registry Editor Version 5.00
 "Class"="Modem"
 "FriendlyName"="Other Class (COM9)"
 REG
-if ! wine reg import "$build/ports.reg" >/dev/null 2>&1; then
+if ! "${as_user[@]}" wine reg import "$build/ports.reg" >/dev/null 2>&1; then
     echo "FAILED: importing the fake Ports devices into wine's registry"
     failed=$((failed + 1))
 else
@@ -113,6 +127,6 @@ else
     check "wine: portquest-list.exe \"USB Serial\" prints COM7" \
         test "$(run portquest-list.exe "USB Serial")" = "COM7"
 fi
-wineserver -k 2>/dev/null
+"${as_user[@]}" wineserver -k 2>/dev/null
 summary
 [ "$failed" -eq 0 ]

@@ -6,7 +6,7 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="$CORVIN_OUT/portquest-windows"
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres x86_64-w64-mingw32-objdump; do
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres x86_64-w64-mingw32-objdump; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "portquest-windows: $tool not installed; Windows build and tests SKIPPED (not passed)"
         exit 0
@@ -14,7 +14,7 @@ for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres x86_64-w64-mingw32
 done
 if [ ! -f "$out/build.ninja" ]; then
     cmake -S "$root/portquest/windows" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/portquest/windows/mingw-x86_64.cmake" -DCORVIN_WERROR=ON \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCORVIN_WERROR=ON \
         || { echo "portquest-windows: configure FAILED"; exit 1; }
 fi
 cmake --build "$out" || { echo "portquest-windows: build FAILED"; exit 1; }
@@ -22,6 +22,10 @@ cmake --build "$out" || { echo "portquest-windows: build FAILED"; exit 1; }
 # them to COM ports of its own accord.
 "$root/scripts/without-serial-ports.sh" "$root/portquest/windows/run-tests.sh" "$out"
 rc=$?
+if [ "$rc" -eq 70 ]; then
+    echo "portquest-windows: wine tests SKIPPED (not passed): no private /dev and no traced run possible here (the cause above)"
+    exit 0
+fi
 if [ "$rc" -eq 77 ]; then
     echo "portquest-windows: wine unavailable, the DLL was built and checked with objdump only"
     exit 0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds koralink.dll, corvintracer-scan.exe and corvintracer-converter.exe
 # for 64-bit Windows with mingw-w64 (the project's own CMake files,
-# koralink/windows/mingw-x86_64.cmake; run-time linked statically) and tests
+# cmake/mingw-x86_64.cmake; run-time linked statically) and tests
 # them under wine against the simulator: the lab's sensors on
 # pseudo-terminals mapped to COM ports, converters on loopback, the reports
 # of the scan and the converter command compared with the Linux ones'
@@ -24,7 +24,7 @@ done
 
 if [ ! -f "$out/build.ninja" ]; then
     cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/koralink/windows/mingw-x86_64.cmake" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
         -DCORVIN_GUI=OFF -DCORVIN_WERROR=ON >"$CORVIN_OUT/koralink-windows-configure.log" 2>&1 \
         || { tail -20 "$CORVIN_OUT/koralink-windows-configure.log"; echo "koralink-windows: configure FAILED"; exit 1; }
 fi
@@ -42,6 +42,10 @@ fi
 
 "$root/scripts/without-serial-ports.sh" "$root/koralink/windows/run-tests.sh" "$out" "$linux"
 rc=$?
+if [ "$rc" -eq 70 ]; then
+    echo "koralink-windows: wine tests SKIPPED (not passed): no private /dev and no traced run possible here (the cause above)"
+    exit 0
+fi
 if [ "$rc" -eq 77 ]; then
     echo "koralink-windows: wine unavailable, koralink.dll was built and checked with objdump only"
     exit 0

@@ -1,5 +1,7 @@
 // corvintracer-lang: writes the texts of the search panel, its menu bar and
 // the connect panel as a language file for translators to edit.
+#include <QByteArray>
+#include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +53,7 @@ bool WriteOut(const char *path, const std::string &text) {
 
 int Export(const std::vector<std::string> &languageFiles, const char *out) {
     // Panels are built but never shown.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     tk::QuietToolkitNotices();
     static char name[] = "corvintracer-lang";
     static char *argv[] = {name, nullptr};

@@ -33,6 +33,9 @@ std::string InstalledDataDirectory(const std::string &programDir) {
 }
 
 bool IsInstalledProgramDirectory(const std::string &programDir) {
+    const std::string mark = CORVIN_INSTALL_MARK;
+    if (!mark.empty())
+        return !programDir.empty() && IsRegularFile(programDir + "/" + mark);
     std::string data = InstalledDataDirectory(programDir);
     struct stat st;
     return !data.empty() && stat(data.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -139,6 +139,8 @@ int FirePanel(int panel, int event);
 void FireMenu(int menuBar, int item);
 // Runs fn from the event loop once no callback is running.
 void DeferUserEvent(std::function<void()> fn);
+// No window system to open a window on (display_posix.cpp, display_win.cpp).
+bool NoDisplay();
 
 // Reads the bar of a panel's main window into a menu-bar record and stores it;
 // false with *error when the data is broken (nothing is stored then).

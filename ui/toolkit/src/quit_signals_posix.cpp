@@ -32,6 +32,10 @@ void OnSignal(int sig) {
 
 } // namespace
 
+std::vector<int> TerminationSignals() {
+    return {SIGTERM, SIGINT, SIGHUP};
+}
+
 int QuitOnSignals(const std::vector<int> &signalNumbers) {
     if (!UIRuntimeReady())
         return UIE_NOT_INITIALIZED;

@@ -24,6 +24,10 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 
 } // namespace
 
+std::vector<int> TerminationSignals() {
+    return {};
+}
+
 int QuitOnSignals(const std::vector<int> &) {
     if (!UIRuntimeReady())
         return UIE_NOT_INITIALIZED;

@@ -26,18 +26,13 @@ std::vector<Popup> g_popups;
 bool g_capture = false;
 bool g_waitCursor = false;
 
-bool EnvEmpty(const char *name) {
-    const char *v = std::getenv(name);
-    return !v || !*v;
-}
-
 } // namespace
 
 int InitUIRuntime(int argc, char **argv) {
     if (QApplication::instance())
         return 0;
     // Qt aborts the process when it finds no display; say so and fail instead.
-    if (EnvEmpty("QT_QPA_PLATFORM") && EnvEmpty("DISPLAY") && EnvEmpty("WAYLAND_DISPLAY")) {
+    if (detail::NoDisplay()) {
         std::fprintf(stderr, "no display: set DISPLAY, or QT_QPA_PLATFORM=offscreen\n");
         return -1;
     }

@@ -12,7 +12,8 @@
 std::string InstalledDataDirectory(const std::string &programDir);
 
 // True when programDir is the bin folder of an installed tree, i.e. the
-// installed data folder exists beside it.
+// installed data folder exists beside it (on Windows: the installer's
+// Uninstall.exe lies in it).
 bool IsInstalledProgramDirectory(const std::string &programDir);
 
 // name when it is an existing regular file as given, or when it is an

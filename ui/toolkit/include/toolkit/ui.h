@@ -235,6 +235,10 @@ void QuitUserInterface(int code);
 // close, so the program shuts down as usual. A second signal ends the
 // program at once. 0, or a negative result when it cannot be arranged.
 int QuitOnSignals(const std::vector<int> &signalNumbers);
+// The signals by which the system ends a session or a user interrupts one
+// (SIGTERM, SIGINT, SIGHUP; none on Windows, where QuitOnSignals takes the
+// console's and the session's end events instead).
+std::vector<int> TerminationSignals();
 void ProcessSystemEvents();
 // Repaints and runs work posted with PostToGuiThread; no user input is
 // dispatched. Window-close requests and tree double clicks wait until the
