@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "search/search_worker.h"
 #include "search/text_format.h"
 #include "support/compiler.h"
 #include "support/textcodec.h"
@@ -212,7 +213,7 @@ class Identification {
     Identification(const SearchRequest &request, ListType entries, WorkStorage &work)
         : api_(request.api ? *request.api : KoralinkApi()), log_(request.log),
           progress_(request.progress), waiter_(request.waiter), openErrors_(request.openErrors),
-          entries_(entries), work_(work) {}
+          cancel_(request.cancel), entries_(entries), work_(work) {}
 
     void round(const Pass &pass, int m);
     // A serial cycle running beside the network pass: the lines about the
@@ -232,6 +233,9 @@ class Identification {
         indexBase_ = indexBase;
         otherPassEntries_ = finalEntries;
     }
+
+    // True once the search is cancelled; the first pass to notice says so.
+    bool Stopped(const Pass &pass) const;
 
   private:
     bool applies(const Pass &pass, const ConnectionEntry &entry) const {
@@ -256,6 +260,7 @@ class Identification {
     Progress progress_;
     ExchangeWaiter waiter_;
     std::vector<std::string> *openErrors_;
+    CancelToken *cancel_;
     ListType entries_;
     WorkStorage &work_;
     void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
@@ -323,6 +328,8 @@ void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicabl
 }
 
 void Identification::round(const Pass &pass, int m) {
+    if (Stopped(pass))
+        return;
     if (!pass.startAfterOpening)
         progress_->Start(pass.progressText.c_str());
     if (pass.network)
@@ -366,7 +373,7 @@ void Identification::openPass(const Pass &pass, int m) {
         LinkContext *ctx = &work_.contexts[i - 1];
         work_.handles[i - 1] = 0;
         work_.opened[i - 1] = 0;
-        if (ListGetItem(entries_, &entry, i) != 0)
+        if (Stopped(pass) || ListGetItem(entries_, &entry, i) != 0)
             continue;
         bool applicable = applies(pass, entry);
         if (entry.identified || !applicable || work_.blacklisted[i - 1]) {
@@ -400,9 +407,26 @@ void Identification::waitPass(const Pass &pass, int m) {
         if (ListGetItem(entries_, &entry, i) != 0)
             continue;
         Names names = NamesOf(pass, entry);
+        if (Stopped(pass)) {
+            // The library's waits end at once now: collect each exchange
+            // still running and close its line, without a word per line.
+            if (work_.handles[i - 1] != 0)
+                wait(ctx, &work_.handles[i - 1]);
+            if (work_.handles[i - 1] != 0 || work_.opened[i - 1])
+                api_.close(ctx);
+            work_.handles[i - 1] = 0;
+            work_.opened[i - 1] = 0;
+            continue;
+        }
         if (work_.handles[i - 1] != 0) {
             logAt("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
             int result = wait(ctx, &work_.handles[i - 1]);
+            if (result == 0 && Stopped(pass)) {
+                logAt("Close connection %d: %s.\n", i, names.name.c_str());
+                api_.close(ctx);
+                work_.opened[i - 1] = 0;
+                continue;
+            }
             if (result == 0) {
                 logAt("Valid answer from connection %d: %s\n", i, names.answering.c_str());
                 ApplyAnswers(&entry, ask(pass, i, entry), pass.network ? 0 : pass.baud);
@@ -427,6 +451,18 @@ void Identification::waitPass(const Pass &pass, int m) {
         work_.opened[i - 1] = 0;
         progress_->Advance(pass.progressText.c_str());
     }
+}
+
+bool Identification::Stopped(const Pass &pass) const {
+    if (!cancel_ || !cancel_->Cancelled())
+        return false;
+    if (cancel_->ClaimReport()) {
+        if (pass.network)
+            log_("Search cancelled while checking network devices.\n");
+        else
+            log_("Search cancelled while checking connections with %d baud.\n", pass.baud);
+    }
+    return true;
 }
 
 // Asks a sensor that answered LINE OK for its serial number and version.
@@ -772,6 +808,8 @@ void List(const SearchRequest &request, ListType *records,
         log("COM access error.\n");
     else
         log("Searching COM.\n");
+    if (request.cancel && request.cancel->Cancelled() && request.cancel->ClaimReport())
+        log("Search cancelled while listing the connections.\n");
     progress->End(request.texts.done.c_str());
 }
 
@@ -836,6 +874,7 @@ const LinkApi &KoralinkApi() {
         KORALINK_close,
         KORALINK_get_LAN_error,
         KORALINK_get_config_warnings,
+        KORALINK_abort_waits,
     };
     return api;
 }

@@ -218,7 +218,7 @@ const char *ConfigWarnings() {
 
 const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,     InitTcp, InitRs232,
                           Exchange,  ThreadExchange, WaitFinish,    Header,  Data,
-                          Close,     LanError,       ConfigWarnings};
+                          Close,     LanError,       ConfigWarnings, nullptr};
 
 } // namespace
 

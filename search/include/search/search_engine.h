@@ -87,6 +87,9 @@ struct LinkApi {
     const char *(*get_LAN_error)();
     // KORALINK_* variables the library could not use, one per line; may be null.
     const char *(*get_config_warnings)();
+    // Cuts every wait short (1) until called with 0 (KORALINK_abort_waits);
+    // may be null.
+    void (*abort_waits)(int on);
 };
 const LinkApi &KoralinkApi(); // the real library
 
@@ -101,6 +104,8 @@ struct ListingTexts {
     std::string lan, usb, com, done;
 };
 
+class CancelToken; // search/search_worker.h
+
 struct SearchRequest {
     const LinkApi *api = nullptr; // null: the real library
     bool probe = true;            // false: list the connections only
@@ -112,6 +117,9 @@ struct SearchRequest {
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;
+    // Once cancelled, the search opens no further line, closes the ones it
+    // opened, says in the log where it stopped and returns; may be null.
+    CancelToken *cancel = nullptr;
 };
 
 // A complete search: lists the candidates, probes them unless told not to,

@@ -18,6 +18,7 @@
 #include "support/olist.h"
 
 struct ConnectionTree;
+class CancelToken;
 
 // What a probe learnt about the sensor and its line.
 struct SensorIdentity {
@@ -42,6 +43,9 @@ struct PanelContext {
     ConnectionHistory history;
     LinkContext *sharedLink = nullptr; // the one accepted line, lent by the program
     bool busy = false;                 // a search, accept, test or converter access runs
+    // The running search's token, while a search runs on its worker thread
+    // (set and read on the UI thread only).
+    CancelToken *searchCancel = nullptr;
     bool skipBaudSearch = false;       // the menu's switch: list, don't probe
     bool devicesChanged = false;       // a converter was written in this run
     ConnectionRecord editedConverter = {};
@@ -58,6 +62,9 @@ struct PanelContext {
 
     // A fresh search from the panels (the search panel's).
     void SearchAgain();
+    // Cancels the running search, if any; it returns within moments.
+    void CancelSearch();
+    bool Searching() const { return searchCancel != nullptr; }
     // Enables the connect panel's controls of a transfer mode.
     void ShowTransferMode(int mode);
     // Tests the connect panel's connection (the connect panel's): 0 when a
