@@ -421,7 +421,7 @@ void Identification::waitPass(const Pass &pass, int m) {
         if (work_.handles[i - 1] != 0) {
             logAt("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
             int result = wait(ctx, &work_.handles[i - 1]);
-            if (result == 0 && Stopped(pass)) {
+            if (Stopped(pass)) {
                 logAt("Close connection %d: %s.\n", i, names.name.c_str());
                 api_.close(ctx);
                 work_.opened[i - 1] = 0;
