@@ -195,8 +195,8 @@ Line::AwaitEnd Line::Await(uint8_t command, Clock::time_point leftWire, Frame *a
         }
         auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         size_t got = 0;
-        IoResult read =
-            transport_->Read(buffer, sizeof buffer, AbortSlice(static_cast<int>(waitMs)), &got, &cause);
+        IoResult read = transport_->Read(buffer, sizeof buffer,
+                                         AbortSlice(static_cast<int>(waitMs)), &got, &cause);
         if (read == IoResult::Timeout)
             continue;
         if (read != IoResult::Ok) {

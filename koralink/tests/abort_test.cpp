@@ -86,8 +86,9 @@ class AbortWaits : public ::testing::Test {
     }
     // Every wait below would last 3 s without the stop.
     static void Report(const char *what, long ms) {
-        std::printf("[ abort   ] %-22s ended %ld ms after the call (stop at 100 ms, wait 3000 ms)\n",
-                    what, ms);
+        std::printf(
+            "[ abort   ] %-22s ended %ld ms after the call (stop at 100 ms, wait 3000 ms)\n", what,
+            ms);
         EXPECT_LT(ms, 1000) << what;
     }
 };
@@ -110,8 +111,7 @@ TEST_F(AbortWaits, ProbeAnswerWait) {
 
     // Lifted again: a sensor that answers is identified as before.
     Ctx other;
-    ASSERT_EQ(KORALINK_init_rs232(&other, 11, KORALINK_BAUD_115200, KORALINK_OPEN_SERIAL_PROBE),
-              1);
+    ASSERT_EQ(KORALINK_init_rs232(&other, 11, KORALINK_BAUD_115200, KORALINK_OPEN_SERIAL_PROBE), 1);
     EXPECT_EQ(KORALINK_exchange_frame(&other, KORALINK_CMD_LINE_OK, 0, nullptr, 0), 0)
         << other.error();
     KORALINK_init_rs232(nullptr, 0, 0, 0);
@@ -125,8 +125,8 @@ TEST_F(AbortWaits, TcpConnect) {
     Ctx ctx;
     int opened = -1;
     Report("TCP connect", StoppedAfter100Ms([&] {
-               opened = KORALINK_init_tcp(&ctx, listener.port(), "127.0.0.1",
-                                          KORALINK_OPEN_TCP_PROBE);
+               opened =
+                   KORALINK_init_tcp(&ctx, listener.port(), "127.0.0.1", KORALINK_OPEN_TCP_PROBE);
            }));
     EXPECT_EQ(opened, 0);
 }

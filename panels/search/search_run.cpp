@@ -79,14 +79,17 @@ namespace {
 // taking clicks that then do nothing.
 class SearchingLook {
   public:
-    explicit SearchingLook(const PanelContext &ctx) : panel_(ctx.panels.search), menu_(ctx.panels.menuBar) {
+    explicit SearchingLook(const PanelContext &ctx)
+        : panel_(ctx.panels.search), menu_(ctx.panels.menuBar) {
         tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, &label_);
-        tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, &acceptDimmed_);
+        tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED,
+                             &acceptDimmed_);
         tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, "Cancel");
         Dim(1);
     }
     ~SearchingLook() {
-        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, label_.c_str());
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             label_.c_str());
         Dim(0);
         tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, acceptDimmed_);
     }

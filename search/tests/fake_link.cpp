@@ -216,8 +216,8 @@ const char *ConfigWarnings() {
     return g_lab.configWarnings.c_str();
 }
 
-const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,     InitTcp, InitRs232,
-                          Exchange,  ThreadExchange, WaitFinish,    Header,  Data,
+const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,      InitTcp, InitRs232,
+                          Exchange,  ThreadExchange, WaitFinish,     Header,  Data,
                           Close,     LanError,       ConfigWarnings, nullptr};
 
 } // namespace

@@ -212,11 +212,12 @@ TEST_P(CancelledSearch, StopsSoonClosesItsLinesAndSaysWhere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Phases, CancelledSearch,
-    ::testing::Values(
-        PhaseCase{"discovery window", "KORALINK_LAN_WINDOW_MS=3000 KORALINK_LAN_QUIET_MS=3000", 150,
-                  "Search cancelled while listing the connections.\n"},
-        PhaseCase{"rate cycle", "KORALINK_LAN_WINDOW_MS=50 KORALINK_PROBE_TIMEOUT_MS=3000", 400,
-                  "Search cancelled while checking connections with 115200 baud.\n"}),
+    ::testing::Values(PhaseCase{"discovery window",
+                                "KORALINK_LAN_WINDOW_MS=3000 KORALINK_LAN_QUIET_MS=3000", 150,
+                                "Search cancelled while listing the connections.\n"},
+                      PhaseCase{"rate cycle",
+                                "KORALINK_LAN_WINDOW_MS=50 KORALINK_PROBE_TIMEOUT_MS=3000", 400,
+                                "Search cancelled while checking connections with 115200 baud.\n"}),
     [](const ::testing::TestParamInfo<PhaseCase> &phaseCase) {
         std::string name = phaseCase.param.phase;
         name[name.find(' ')] = '_';

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "connection_tree.h"
 #include "fake_link.h"

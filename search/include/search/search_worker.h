@@ -77,8 +77,7 @@ class QueuedSearchOutput : public SearchLog, public SearchProgress {
 // written to the real sinks, and Finish once Done() to join.
 class SearchWorker {
   public:
-    using Job =
-        std::function<void(SearchLog &log, SearchProgress &progress, CancelToken &cancel)>;
+    using Job = std::function<void(SearchLog &log, SearchProgress &progress, CancelToken &cancel)>;
     SearchWorker() = default;
     ~SearchWorker(); // cancels and joins a job still running
     SearchWorker(const SearchWorker &) = delete;

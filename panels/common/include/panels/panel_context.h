@@ -46,8 +46,8 @@ struct PanelContext {
     // The running search's token, while a search runs on its worker thread
     // (set and read on the UI thread only).
     CancelToken *searchCancel = nullptr;
-    bool skipBaudSearch = false;       // the menu's switch: list, don't probe
-    bool devicesChanged = false;       // a converter was written in this run
+    bool skipBaudSearch = false; // the menu's switch: list, don't probe
+    bool devicesChanged = false; // a converter was written in this run
     ConnectionRecord editedConverter = {};
     const LinkApi *api = nullptr; // null: the library itself
     // The history file read when the settings file did not load.
