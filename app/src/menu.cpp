@@ -57,6 +57,15 @@ void CC_SKIP_SEARCHING_BAUD(int, int, void *data, int) {
                             tk::ATTR_CHECKED, ui.skipBaudSearch ? 1 : 0);
 }
 
+// Three more probe cycles in every search while it is on; like the skip
+// switch it is not stored.
+void CC_SEARCH_ALL_BAUD(int, int, void *data, int) {
+    PanelContext &ui = StateOf(data).ui;
+    ui.searchAllRates = !ui.searchAllRates;
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SEARCH_ALL_BAUD, tk::ATTR_CHECKED,
+                            ui.searchAllRates ? 1 : 0);
+}
+
 void CC_CON_MENU_ABOUT(int, int, void *, int) {
     // Fixed text, deliberately not built from ProgramVersion.
     tk::MessagePopup("About", "Corvintracer 1.0.3.0\n\n[Build: Apr 22 2015]");

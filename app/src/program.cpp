@@ -56,8 +56,9 @@ void ReportSave(PanelContext &ui, const SettingsSaveOutcome &outcome) {
         std::fprintf(stderr, "%s: settings not saved: %s\n", kProgramName, outcome.cause.c_str());
         ui.debugLog.Printf("Settings not saved: %s\n", outcome.cause.c_str());
     }
-    if (outcome.status == SettingsSaveOutcome::Failed ||
-        outcome.status == SettingsSaveOutcome::KeptUnreadable)
+    // A file kept because it could not be read was rightly not written: the
+    // start said so already.
+    if (outcome.status == SettingsSaveOutcome::Failed)
         SettingsPopup(ui, 6);
 }
 
@@ -96,6 +97,8 @@ int StartProgram(int argc, char **argv, const std::string &programDir) {
 
     ParseVersion(kProgramVersionText, &ProgramVersion);
     ParsedCommandLine commandLine = ParseCommandLine(argc, argv, programDir);
+    for (const std::string &why : commandLine.ignored)
+        std::fprintf(stderr, "%s: ignored %s\n", kProgramName, why.c_str());
     for (const std::string &file : commandLine.languageFiles)
         LocalizeMainPanels(ui.panels, file);
 
@@ -109,8 +112,14 @@ int StartProgram(int argc, char **argv, const std::string &programDir) {
     CopyText(settings.path, sizeof settings.path, commandLine.settingsPath.c_str());
     ResolveSettingsPath(settings.path, programDir);
     SettingsLoad load = settings.Load();
-    if (load == SettingsLoad::Unreadable)
-        SettingsPopup(ui, 5);
+    if (load == SettingsLoad::Unreadable) {
+        // Which file and why, or the user cannot mend it; it is left as it is.
+        std::string cause = settings.loadCause.empty() ? settings.path : settings.loadCause;
+        std::fprintf(stderr, "%s: settings file not read, kept unchanged: %s\n", kProgramName,
+                     cause.c_str());
+        ShowMessagePopup(ui.messages.Text(4),
+                         (std::string(ui.messages.Text(5)) + "\n\n" + cause).c_str());
+    }
     bool loaded = load == SettingsLoad::Read;
 
     char history[kSettingsPathSize];

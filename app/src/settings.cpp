@@ -105,25 +105,29 @@ ParsedCommandLine ParseCommandLine(int argc, char **argv, const std::string &pro
         if (arg == nullptr || arg[0] != '-' || arg[1] == '\0')
             continue;
         const char *value = arg + 2;
-        if (!FitsPath(value))
+        bool settings = arg[1] == 'I' || arg[1] == 'i';
+        bool language = arg[1] == 'L' || arg[1] == 'l';
+        if (!settings && !language)
             continue;
-        switch (arg[1]) {
-        case 'I':
-        case 'i':
-            if (IsRegularFile(value) && FileNameEndsWith(value, ".INI"))
-                result.settingsPath = value;
-            break;
-        case 'L':
-        case 'l': {
-            // -Lgerman.lwd names a shipped language file from anywhere.
-            std::string file = FindDataFile(value, "lang", programDir);
-            if (IsRegularFile(file.c_str()) && FileNameEndsWith(file.c_str(), ".LWD"))
-                result.languageFiles.push_back(file);
-            break;
+        // The program starts all the same, but a misspelt path must not go
+        // unnoticed: the caller says why each one was ignored.
+        auto ignore = [&](const char *why) {
+            result.ignored.push_back(std::string(arg).substr(0, 2) + value + ": " + why);
+        };
+        if (!FitsPath(value)) {
+            ignore("path too long");
+            continue;
         }
-        default:
-            break;
-        }
+        // -Lgerman.lwd names a shipped language file from anywhere.
+        std::string file = language ? FindDataFile(value, "lang", programDir) : value;
+        if (!IsRegularFile(file.c_str()))
+            ignore("no such file");
+        else if (!FileNameEndsWith(file.c_str(), settings ? ".INI" : ".LWD"))
+            ignore(settings ? "not an .ini file" : "not an .lwd file");
+        else if (settings)
+            result.settingsPath = value;
+        else
+            result.languageFiles.push_back(file);
     }
     return result;
 }
@@ -190,6 +194,7 @@ SettingsLoad SettingsModel::Load() {
         return SettingsLoad::Read;
     // A file that exists but could not be read must survive the run.
     unreadable = IsRegularFile(path);
+    loadCause = result == -2 ? IniLastError() : "";
     store = CreateIniStore(0);
     return result == -2 ? SettingsLoad::Unreadable : SettingsLoad::Missing;
 }

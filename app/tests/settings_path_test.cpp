@@ -141,6 +141,33 @@ TEST_F(CommandLine, LanguageOptionAcceptsOnlyLwdFilesInOrder) {
         << "only existing .LWD files (any case) are taken, in order";
 }
 
+// Every -I and -L that is not used is named with its reason, so that a
+// misspelt path does not go unnoticed.
+TEST_F(CommandLine, IgnoredOptionsSayWhy) {
+    WriteFile(dir / "a.ini", "[A]\r\n");
+    WriteFile(dir / "a.txt", "[A]\r\n");
+    WriteFile(dir / "de.lwd", "x");
+    struct Case {
+        std::string arg;
+        std::string why; // "" when it is used
+    } cases[] = {
+        {"-I" + (dir / "a.ini"), ""},
+        {"-L" + (dir / "de.lwd"), ""},
+        {"-I" + (dir / "a.inii"), "-I" + (dir / "a.inii") + ": no such file"},
+        {"-i" + (dir / "a.txt"), "-i" + (dir / "a.txt") + ": not an .ini file"},
+        {"-L" + (dir / "dee.lwd"), "-L" + (dir / "dee.lwd") + ": no such file"},
+        {"-l" + (dir / "a.ini"), "-l" + (dir / "a.ini") + ": not an .lwd file"},
+        {"-I" + std::string(300, 'x'), "-I" + std::string(300, 'x') + ": path too long"},
+        {"-X" + (dir / "nothing"), ""},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> ignored = Parse({exe, c.arg}).ignored;
+        EXPECT_EQ(ignored,
+                  c.why.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.why})
+            << c.arg;
+    }
+}
+
 // What the command line gives, and only that: nothing is applied here.
 TEST_F(CommandLine, ReturnsTheSettingsPathAndTheLanguageFiles) {
     WriteFile(dir / "a.ini", "[A]\r\n");

@@ -194,17 +194,22 @@ TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {
 
 TEST_F(ShellRun, SkipBaudSearchingTogglesFlagAndCheckMark) {
     Start({dir / "corvintracer"});
-    int on = -1;
-    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, &on);
-    EXPECT_TRUE(Program().ui.skipBaudSearch);
-    EXPECT_EQ(on, 1);
-    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD);
-    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
-                            tk::ATTR_CHECKED, &on);
-    EXPECT_FALSE(Program().ui.skipBaudSearch);
-    EXPECT_EQ(on, 0);
+    const struct {
+        int item;
+        bool *flag;
+    } switches[] = {
+        {CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD, &Program().ui.skipBaudSearch},
+        {CON_MENU_SETTINGS_SEARCH_ALL_BAUD, &Program().ui.searchAllRates},
+    };
+    for (const auto &s : switches) {
+        for (bool want : {true, false}) {
+            int on = -1;
+            tk::CallMenuCallback(Program().ui.panels.menuBar, s.item);
+            tk::GetMenuBarAttribute(Program().ui.panels.menuBar, s.item, tk::ATTR_CHECKED, &on);
+            EXPECT_EQ(*s.flag, want) << s.item;
+            EXPECT_EQ(on, want ? 1 : 0) << s.item;
+        }
+    }
 }
 
 TEST_F(ShellRun, ResearchDoesNothingWhileBusy) {

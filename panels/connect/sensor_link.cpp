@@ -52,6 +52,9 @@ void AcceptConnection(PanelContext &ctx) {
         // A line that opened is remembered even when its sensor was silent.
         RememberConnection(ctx);
         FillHistoryRing(ctx);
+    } else if (s.mode == TRANSFER_NONE) {
+        // Nothing was tried, so the library has no cause to give.
+        std::snprintf(text, sizeof text, "%s: no connection type chosen", ctx.messages.Text(7));
     } else {
         LinkErrorText(ctx.messages, text, sizeof text, *shared);
     }

@@ -10,6 +10,7 @@
 #include "ethcfg_pnl.h"
 #include "ethcfg_pnl_callbacks.h"
 #include "own_address.h"
+#include "search/converter_values.h"
 #include "search/text_format.h"
 #include "toolkit/ui.h"
 
@@ -91,6 +92,25 @@ void ShowAccessOutcome(PanelContext &ctx, const char *what, int result) {
         ctx.debugLog.Printf("%s\n", text.c_str());
     }
     ctx.messages.Status(text.c_str(), -1);
+}
+
+// The dialog's own words for a field a write would refuse.
+const char *FieldLabel(ConverterField field) {
+    switch (field) {
+    case ConverterField::OwnAddress:
+        return "Device IP address";
+    case ConverterField::SubnetMask:
+        return "Subnet mask";
+    case ConverterField::Gateway:
+        return "Gateway address";
+    case ConverterField::LocalPort:
+        return "Device port nbr.";
+    case ConverterField::RemoteHost:
+        return "Destination IP address";
+    case ConverterField::RemotePort:
+        return "Destination port nbr.";
+    }
+    return "";
 }
 
 } // namespace
@@ -248,7 +268,16 @@ int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *data, int, int) {
         return 0;
     ConnectionRecord &edited = ctx.editedConverter;
     ctx.messages.Status("", 0);
-    ReadConverterPanel(ctx, &edited);
+    ConnectionRecord typed = edited;
+    ReadConverterPanel(ctx, &typed);
+    // A value the module must not be given is named before anything is
+    // sent; the typed values stay in the panel to be corrected.
+    if (auto fault = CheckConverterValues(typed)) {
+        ctx.messages.Status((std::string(FieldLabel(fault->field)) + ": " + fault->why).c_str(),
+                            -1);
+        return 0;
+    }
+    edited = typed;
     // A rate the library cannot write (the ring's extra item) is sent as
     // "unknown", so the module keeps it.
     ConnectionRecord sent = edited;

@@ -87,6 +87,20 @@ void Select(ConnectionTree *tree, int chosen) {
     NotifySelection(tree);
 }
 
+// The control leaves selection marks to the program: only the chosen
+// connection and its lines show as selected.
+void MarkChosen(int panel, int control, int chosen) {
+    int count = 0;
+    tk::GetNumListItems(panel, control, &count);
+    for (int item = 0; item < count; ++item)
+        tk::SetTreeItemAttribute(panel, control, item, tk::ATTR_SELECTED, 0);
+    tk::SetTreeItemAttribute(panel, control, chosen, tk::ATTR_SELECTED, 1);
+    std::vector<int> children;
+    tk::GetTreeItemChildren(panel, control, chosen, &children);
+    for (int child : children)
+        tk::SetTreeItemAttribute(panel, control, child, tk::ATTR_SELECTED, 1);
+}
+
 void OnActiveItemChanged(ConnectionTree *tree, int panel, int control) {
     int active = -1;
     if (tk::GetActiveTreeItem(panel, control, &active) < 0 || active < 0)
@@ -103,19 +117,36 @@ void OnActiveItemChanged(ConnectionTree *tree, int panel, int control) {
     tk::GetTreeItemParent(panel, control, parent, &grandParent);
     int chosen = grandParent < 0 ? active : parent;
 
-    // The control leaves selection marks to the program: drop the previous
-    // connection's so that only one connection ever shows as selected.
-    for (int item = 0; item < count; ++item)
-        tk::SetTreeItemAttribute(panel, control, item, tk::ATTR_SELECTED, 0);
-    tk::SetTreeItemAttribute(panel, control, chosen, tk::ATTR_SELECTED, 1);
-    std::vector<int> children;
-    tk::GetTreeItemChildren(panel, control, chosen, &children);
-    for (int child : children)
-        tk::SetTreeItemAttribute(panel, control, child, tk::ATTR_SELECTED, 1);
+    MarkChosen(panel, control, chosen);
     Select(tree, chosen);
 }
 
 } // namespace
+
+bool SameConnection(const ConnectionEntry &a, const ConnectionEntry &b) {
+    const ConnectionRecord &x = a.record, &y = b.record;
+    if (a.isNetwork && b.isNetwork)
+        return std::memcmp(x.mac, y.mac, sizeof x.mac) == 0;
+    return a.isSerial && b.isSerial && x.type == y.type && x.comNumber == y.comNumber;
+}
+
+int ConnectionTree_SelectSame(ConnectionTree *tree, const ConnectionEntry &previous) {
+    if (!tree)
+        return 0;
+    int count = ListNumItems(tree->entries);
+    for (int k = 1; k <= count; ++k) {
+        const auto *entry = static_cast<const ConnectionEntry *>(ListItemPtr(tree->entries, k));
+        if (!entry || !SameConnection(*entry, previous))
+            continue;
+        if (tree->panel > 0)
+            MarkChosen(tree->panel, tree->control, entry->treeItem);
+        Select(tree, entry->treeItem);
+        return k;
+    }
+    ClearSelection(tree);
+    NotifySelection(tree);
+    return 0;
+}
 
 int ConnectionTree_Create(int panel, int control, ConnectionTree **treeOut) {
     if (!treeOut || *treeOut)

@@ -39,6 +39,13 @@ int ConnectionTree_SetSelectionCallback(ConnectionTree *tree, void (*fn)(void *d
 int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe,
                           const LinkApi *api = nullptr, SearchLog *log = nullptr);
 int ConnectionTree_Show(ConnectionTree *tree);
+// The same connection in two searches: a converter by its MAC, a serial port
+// by its kind and COM number (its position and its settings may change).
+bool SameConnection(const ConnectionEntry &a, const ConnectionEntry &b);
+// After a search: selects the connection that is the same as previous (and
+// tells the selection hook), or clears the selection when it is gone.
+// Returns its position, or 0.
+int ConnectionTree_SelectSame(ConnectionTree *tree, const ConnectionEntry &previous);
 int ConnectionTree_Dispose(ConnectionTree *tree);
 int ConnectionTree_Callback(int panel, int control, int event, void *callbackData, int eventData1,
                             int eventData2);

@@ -7,6 +7,7 @@
 
 #include "connection_tree.h"
 #include "panels/panel_context.h"
+#include "search/search_progress_plan.h"
 #include "search/search_worker.h"
 #include "search_panel.h"
 #include "search_pnl.h"
@@ -15,30 +16,42 @@
 
 namespace {
 
-// The search's progress on the tree's bar.
-class BarProgress : public SearchProgress {
+// The bar control behind a whole search's progress.
+class BarDriver : public ProgressBarDriver {
   public:
-    BarProgress(int panel, int control) : panel_(panel), control_(control) {}
+    BarDriver(int panel, int control) : panel_(panel), control_(control) {}
 
-    void ListingStarted(const char *text) override {
-        static const double kPhases[] = {33.0, 66.0, 0.0};
+    void Begin(const std::vector<double> &milestones, const char *text) override {
         ClearProgressMilestones(panel_, control_);
         SetProgressAttribute(panel_, control_, PROGRESS_ATTR_UPDATE_MODE, 2);
-        SetProgressMilestones(panel_, control_, kPhases);
+        SetMilestones(milestones);
         StartProgress(panel_, control_, text);
     }
-    void PassMilestones(int count) override {
-        ClearProgressMilestones(panel_, control_);
-        for (int k = 1; k <= count; ++k)
-            AddProgressMilestone(panel_, control_, 100.0 * k / count);
+    void Replan(const std::vector<double> &milestones) override { SetMilestones(milestones); }
+    void Reach(const char *text) override {
+        AdvanceProgress(panel_, control_, text);
+        // The listing blocks this thread between its steps: show each one.
+        tk::ProcessDrawEvents();
     }
-    void Start(const char *text) override { StartProgress(panel_, control_, text); }
-    void Advance(const char *text) override { AdvanceProgress(panel_, control_, text); }
-    void End(const char *text) override { EndProgress(panel_, control_, nullptr, text); }
+    void Label(const char *text) override {
+        if (text)
+            tk::SetCtrlAttribute(panel_, control_, tk::ATTR_LABEL_TEXT, text);
+    }
+    void Finish(const char *text) override { EndProgress(panel_, control_, nullptr, text); }
 
   private:
+    void SetMilestones(std::vector<double> milestones) {
+        milestones.push_back(0.0);
+        SetProgressMilestones(panel_, control_, milestones.data());
+    }
     int panel_, control_;
 };
+
+// The search under way: its identification goes on with the progress run
+// its listing began, and probes the rates it was asked for.
+WholeSearchProgress *g_searchProgress = nullptr;
+bool g_allRates = false;
+std::vector<int> g_extraCycleCodes;
 
 SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchProgress *bar,
                          bool display) {
@@ -48,6 +61,8 @@ SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchPr
     request.log = log;
     request.progress = bar;
     request.waiter = display ? DisplayAliveExchangeWait : nullptr;
+    request.allRates = g_allRates;
+    request.extraCycleCodes = g_extraCycleCodes;
     return request;
 }
 
@@ -55,9 +70,11 @@ SearchRequest RequestFor(const LinkApi &api, SearchLog *log, int probe, SearchPr
 
 int IdentifyConnections(const LinkApi &api, SearchLog *log, int probe, int progressPanel,
                         int progressControl, ListType records, ListType entries) {
-    BarProgress bar(progressPanel, progressControl);
+    BarDriver driver(progressPanel, progressControl);
+    WholeSearchProgress own(&driver, true);
     bool hasBar = progressPanel > 0;
-    return IdentifyRecords(RequestFor(api, log, probe, hasBar ? &bar : nullptr, hasBar), records,
+    SearchProgress *bar = g_searchProgress ? g_searchProgress : &own;
+    return IdentifyRecords(RequestFor(api, log, probe, hasBar ? bar : nullptr, hasBar), records,
                            entries);
 }
 
@@ -138,7 +155,8 @@ void RunConnectionSearch(PanelContext &ctx) {
         return;
     }
     bool hasBar = tree && tree->hasProgress;
-    BarProgress bar(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
+    BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
+    WholeSearchProgress bar(&driver, !ctx.skipBaudSearch);
     SearchLog *log = ctx.debugLog.ForSearch();
     const LinkApi &api = ctx.Api();
     ListingTexts texts{ctx.messages.Text(0), ctx.messages.Text(1), ctx.messages.Text(2),
@@ -148,18 +166,27 @@ void RunConnectionSearch(PanelContext &ctx) {
     // The search runs on the worker with its own lists: the tree keeps
     // showing (and offering) the previous search's connections until the
     // new ones are complete, and stays so when the search is cancelled.
+    // The menu's all rates, and a rate just written to a sensor (that is
+    // where it now is, perhaps above the five), go with it.
+    bool allRates = ctx.searchAllRates;
+    std::vector<int> extraCycleCodes;
+    if (ctx.rateJustWritten >= 0)
+        extraCycleCodes = {ctx.rateJustWritten};
     SearchWorker worker;
-    auto job = [&api, texts, probe, records, found, wantLog = log != nullptr](
-                   SearchLog &queuedLog, SearchProgress &queuedBar, CancelToken &cancel) {
+    auto job = [&api, texts, probe, allRates, extraCycleCodes, records, found,
+                wantLog = log != nullptr](SearchLog &queuedLog, SearchProgress &queuedBar,
+                                          CancelToken &cancel) {
         ListType listed = records;
         SearchRequest request;
         request.api = &api;
         request.log = wantLog ? &queuedLog : nullptr;
         request.progress = &queuedBar;
         request.texts = texts;
-        request.cancel = &cancel;
+        request.cancel = cancel.Flag();
         ListConnections(request, &listed);
         request.probe = probe;
+        request.allRates = allRates;
+        request.extraCycleCodes = extraCycleCodes;
         IdentifyRecords(request, listed, found);
     };
     {
@@ -171,6 +198,8 @@ void RunConnectionSearch(PanelContext &ctx) {
     }
     bool cancelled = worker.Token().Cancelled();
     if (tree && !cancelled) {
+        if (probe)
+            ctx.rateJustWritten = -1;
         ListClear(tree->entries);
         ConnectionEntry entry;
         for (int k = 1; k <= ListNumItems(found); ++k)
@@ -190,7 +219,19 @@ void SearchAgain(PanelContext &ctx) {
         return;
     tk::HidePanel(ctx.panels.con);
     tk::DisplayPanel(ctx.panels.search);
+    ConnectionTree *tree = ctx.tree;
+    ConnectionEntry previous;
+    bool selected = tree && tree->selectedPosition > 0 &&
+                    ListGetItem(tree->entries, &previous, tree->selectedPosition) == 0;
     RunConnectionSearch(ctx);
+    // Old positions mean nothing in the new results: the selection follows
+    // its connection, and the fields show it as it now is (a converter's new
+    // port, a sensor's new rate); a connection that is gone leaves nothing
+    // to copy or accept.
+    if (selected && ConnectionTree_SelectSame(tree, previous) == 0) {
+        tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_COPY_COM_OR_IP, "");
+        tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "");
+    }
 }
 
 // Waiting for a probe without freezing the window. The search stays on the

@@ -150,8 +150,17 @@ int CC_PICT_WRITE_SERIAL_DEV(int panel, int, int event, void *data, int, int) {
         return 0;
     int code = 0;
     tk::GetCtrlVal(panel, SERCFG_PNL_RING_BAUDRATE, &code);
+    // A sensor above the usual rates drops out of every later search that
+    // is not told to look there.
+    if (code > KORALINK_BAUD_115200)
+        ShowMessagePopup("Warning",
+                         "The search probes 9600 to 115200 baud. At a higher rate the sensor is "
+                         "found by the search after this dialog, and later only with "
+                         "Settings > Search all baudrates.");
     char text[256];
     int result = SetSensorBaud(ctx, text, sizeof text, code);
+    // Even an unanswered change may have reached the sensor.
+    ctx.rateJustWritten = code;
     // The sensor now talks at the new rate only: the connect panel follows
     // it, or its accept and test (and a second change) would use a rate the
     // sensor no longer answers at.

@@ -101,7 +101,8 @@ TEST_F(PanelCatalogue, MenuFlagsCarryCheckMarksTheProgramSets) {
     int p = Load(SEARCH_PNL);
     int bar = GetPanelMenuBar(p);
     ASSERT_GT(bar, 0);
-    for (int item : {CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD}) {
+    for (int item : {CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE, CON_MENU_SETTINGS_SKIP_SEARCHING_BAUD,
+                     CON_MENU_SETTINGS_SEARCH_ALL_BAUD}) {
         int checked = -1;
         ASSERT_EQ(GetMenuBarAttribute(bar, item, ATTR_CHECKED, &checked), 0);
         EXPECT_EQ(checked, 0);

@@ -109,11 +109,14 @@ mark "SCAN A"
 "$scan" --log 2>&1 >/tmp/scanA.txt | ts '%.s' >/tmp/scanA.log
 settings mid
 prepare
-# Scan 1: the host unplugs an adapter while a probe waits for it. The longer
-# wait gives the host time to see the log line and reach QEMU's monitor.
+# Scan 1: the host unplugs an adapter while a probe waits for it (seeing the
+# request on the adapter's wire). The longer wait gives the host time to
+# reach QEMU's monitor and the guest's USB stack time to act on it.
 mark "SCAN 1"
 KORALINK_PROBE_TIMEOUT_MS=1000 "$scan" --json --log 2>&1 >/tmp/scan1.json | ts '%.s' | tee /tmp/scan1.log
 settings after
+# When the kernel saw the adapter go, and its clock against the log's.
+{ dmesg | grep 'USB disconnect'; ts '%.s' </proc/uptime; } >/tmp/unplug
 mark "SCAN 2"
 "$scan" --json >/tmp/scan2.json 2>/dev/null
 kill "$watcher"
@@ -124,6 +127,7 @@ section scanA.txt /tmp/scanA.txt
 section scanA.log /tmp/scanA.log
 section scan1.json /tmp/scan1.json
 section scan1.log /tmp/scan1.log
+section unplug /tmp/unplug
 section scan2.json /tmp/scan2.json
 section console.events /tmp/console.events
 uptime_mark done

@@ -199,7 +199,7 @@ def expected_ports(console, ttys):
 
 # ---- running the guest -----------------------------------------------------
 
-def qemu_command(args, kernel, image, monitor):
+def qemu_command(args, kernel, image, monitor, victim_pty):
     pty = {name: os.environ[name] for name in ("VM_USB_PTY", "VM_ISA_PTY", "VM_PCI_PTY")}
     return [
         "qemu-system-x86_64", "-machine", "pc", "-accel", "tcg", "-smp", "1", "-m", "256",
@@ -220,7 +220,9 @@ def qemu_command(args, kernel, image, monitor):
         # Plugged in from the start, whatever the chardev: QEMU otherwise
         # attaches an adapter only once its backend reports a connection.
         "-device", f"usb-serial,bus=xhci.0,chardev=usb,serial={SENSOR_ADAPTER},always-plugged=on",
-        "-chardev", "null,id=gone",
+        # The silent adapter's wire ends in a host pty: its requests tell the
+        # host when a probe is waiting for it.
+        "-chardev", f"serial,id=gone,path={victim_pty}",
         "-device",
         f"usb-serial,bus=xhci.0,id=victim,chardev=gone,serial={VICTIM_ADAPTER},always-plugged=on",
         "-chardev", f"pipe,id=monitor,path={monitor}",
@@ -246,7 +248,12 @@ def run_guest(args, kernel, image, work):
         if os.path.exists(monitor + end):
             os.unlink(monitor + end)
         os.mkfifo(monitor + end)
-    cmd = qemu_command(args, kernel, image, monitor)
+    # The host holds both ends of the silent adapter's pty: QEMU opens the
+    # slave by its path, and with the slave kept open here the master never
+    # reads as hung up when QEMU lets go of it at the unplug.
+    victim_master, victim_slave = os.openpty()
+    os.set_blocking(victim_master, False)
+    cmd = qemu_command(args, kernel, image, monitor, os.ttyname(victim_slave))
     with open(os.path.join(work, "qemu.cmd"), "w") as f:
         f.write(" ".join(cmd) + "\n")
     g = Guest()
@@ -257,21 +264,49 @@ def run_guest(args, kernel, image, work):
     # Keep the monitor's output drained; its input gets the unplug.
     mon_out = os.open(monitor + ".out", os.O_RDONLY | os.O_NONBLOCK)
     pending, current, body, in_scan1, requests = b"", None, [], False, 0
+    last_request = None
     console_log = open(os.path.join(work, "console.log"), "w")
     deadline = start + BOOT_TIMEOUT_S
+
+    def on_victim_wire():
+        # A probe's request on the silent adapter's wire: its wait has just
+        # begun. The log cannot tell this in time: the first rate cycle runs
+        # while converters are searched and is logged only afterwards, and
+        # the console lags behind the scan under TCG. Unplugged once the
+        # second cycle's request is out, a probe is surely waiting for it.
+        nonlocal requests, last_request
+        try:
+            data = os.read(victim_master, 65536)
+        except (BlockingIOError, OSError):
+            data = b""
+        now = time.monotonic()
+        if data and in_scan1 and g.victim and g.unplugged_at is None:
+            # Bytes closer together than a probe's wait belong to one request.
+            if last_request is None or now - last_request > 0.3:
+                requests += 1
+            last_request = now
+            if requests == 2:
+                fd = os.open(monitor + ".in", os.O_WRONLY | os.O_NONBLOCK)
+                os.write(fd, b"device_del victim\n")
+                os.close(fd)
+                g.unplugged_at = now - start
+
     while True:
         left = deadline - time.monotonic()
         if left <= 0:
             proc.kill()
             print("vm: the guest did not finish in time; console log:", console_log.name)
             break
-        ready, _, _ = select.select([proc.stdout, mon_out], [], [], min(left, 1.0))
+        ready, _, _ = select.select([proc.stdout, mon_out, victim_master], [], [],
+                                   min(left, 1.0))
         if mon_out in ready:
             try:
                 os.read(mon_out, 65536)
             except BlockingIOError:
                 pass
         if proc.stdout not in ready:
+            if victim_master in ready:
+                on_victim_wire()
             continue
         chunk = os.read(proc.stdout.fileno(), 65536)
         if not chunk:
@@ -303,20 +338,14 @@ def run_guest(args, kernel, image, work):
                 in_scan1 = True
             elif line == "@@SCAN 2":
                 in_scan1 = False
-            # Unplugged once the request of the second rate cycle is out: the
-            # search may log its first cycle only after the converter search,
-            # when that cycle's waits are over.
-            if (in_scan1 and g.victim and g.unplugged_at is None and
-                    re.search(r"Request LINE OK from connection \d+: .*\(COM%d\)" % g.victim, line)):
-                requests += 1
-                if requests == 2:
-                    fd = os.open(monitor + ".in", os.O_WRONLY | os.O_NONBLOCK)
-                    os.write(fd, b"device_del victim\n")
-                    os.close(fd)
-                    g.unplugged_at = line
+        # After the console's lines: they tell whether scan 1 has begun.
+        if victim_master in ready:
+            on_victim_wire()
     proc.wait()
     g.run_s = time.monotonic() - start
     os.close(mon_out)
+    os.close(victim_master)
+    os.close(victim_slave)
     qemu_err.close()
     console_log.close()
     return g, proc.returncode
@@ -485,17 +514,16 @@ def check_guest(g, sensors, check):
     # The unplug.
     check(g.unplugged_at is not None,
           f"adapter COM{g.victim} unplugged while scan 1 waited for it (second rate cycle)",
-          "its second request never showed")
+          "its second request never showed on its wire")
     stamped1 = stamped(g.sections.get("scan1.log", ""))
     log1 = [line for _, line in stamped1]
     number = next((m.group(1) for line in log1
                    for m in [re.search(rf"Open connection number (\d+): .*\(COM{g.victim}\)", line)]
                    if m), None)
-    # The wait that follows the request the unplug came after.
-    at = next((k for k, (t, line) in enumerate(stamped1)
-               if g.unplugged_at and g.unplugged_at.startswith(f"{t:.6f} {line}")), None)
-    blocks = wait_blocks(log1[at:], number) if number and at is not None else []
-    gone_block = blocks[0] if blocks else []
+    # The adapter's last wait: once gone it cannot be opened again.
+    blocks = wait_blocks(log1, number) if number else []
+    gone_block = blocks[-1] if blocks else []
+    print_unplug(g, stamped1, number)
     # A "Cause:" line as the log gives open failures, or the wait's own lines
     # naming what happened.
     causes = [line for line in gone_block if line.startswith("Cause:") or
@@ -516,6 +544,23 @@ def check_guest(g, sensors, check):
 
 
 # ---- timing ----------------------------------------------------------------
+
+def print_unplug(g, stamped1, number):
+    """When the guest's kernel saw the adapter go, against its last request."""
+    text = g.sections.get("unplug", "")
+    went = re.search(r"^\[\s*([\d.]+)\] .*USB disconnect", text, re.MULTILINE)
+    clock = re.search(r"^([\d.]+) ([\d.]+) ", text, re.MULTILINE)
+    requests = [t for t, line in stamped1
+                if number and line.startswith(f"Request LINE OK from connection {number}: ")]
+    if not (went and clock and requests) or g.unplugged_at is None:
+        return
+    # Kernel stamps count from boot; the log's are the wall clock.
+    at = float(clock.group(1)) - float(clock.group(2)) + float(went.group(1))
+    before = [t for t in requests if t <= at]
+    if before:
+        print(f"vm: the adapter went {1000 * (at - before[-1]):.0f} ms after its last request "
+              f"(the host unplugged it {g.unplugged_at:.1f} s into the run)")
+
 
 def cycle_times(log_text):
     """[(baud, ms or None)] of each rate cycle, and {port name: [open ms]}.

@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "search/search_worker.h"
 #include "search/text_format.h"
 #include "support/compiler.h"
 #include "support/textcodec.h"
@@ -43,7 +42,7 @@ void Log::operator()(const char *format, ...) const {
         sink_->Write(text.c_str());
 }
 
-std::string FormatText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char *format, ...) CORVIN_PRINTF_FORMAT(1, 2);
 std::string FormatText(const char *format, ...) {
     va_list args;
     va_start(args, format);
@@ -234,7 +233,7 @@ class Identification {
         otherPassEntries_ = finalEntries;
     }
 
-    // True once the search is cancelled; the first pass to notice says so.
+    // True once the search is cancelled; the log says so once per run.
     bool Stopped(const Pass &pass) const;
 
   private:
@@ -247,6 +246,7 @@ class Identification {
                                  KORALINK_OPEN_TCP_PROBE);
         return api_.init_rs232(ctx, entry.record.comNumber, pass.code, KORALINK_OPEN_SERIAL_PROBE);
     }
+    bool cancelled() const { return cancel_ && cancel_->load(); }
     int wait(LinkContext *ctx, int *handle) const {
         return waiter_ ? waiter_(api_, ctx, handle) : BlockingExchangeWait(api_, ctx, handle);
     }
@@ -254,17 +254,17 @@ class Identification {
     void waitPass(const Pass &pass, int m);
     void logSkip(int i, const ConnectionEntry &entry, bool applicable) const;
     SensorAnswers ask(const Pass &pass, int i, const ConnectionEntry &entry);
+    void logAt(const char *format, ...) const CORVIN_PRINTF_FORMAT(2, 3);
 
     const LinkApi &api_;
     Log log_;
     Progress progress_;
     ExchangeWaiter waiter_;
     std::vector<std::string> *openErrors_;
-    CancelToken *cancel_;
+    const std::atomic<bool> *cancel_;
+    mutable bool reported_ = false;
     ListType entries_;
     WorkStorage &work_;
-    void logAt(const char *format, ...) const __attribute__((format(printf, 2, 3)));
-
     RecordedLog *otherPassLog_ = nullptr;
     const ListType *otherPassEntries_ = nullptr;
     PassRecord *ahead_ = nullptr;
@@ -380,6 +380,10 @@ void Identification::openPass(const Pass &pass, int m) {
             logSkip(i, entry, applicable);
             continue;
         }
+        // A cancelled search opens nothing more; what is open is still
+        // waited for and closed by the wait half of the pass.
+        if (cancelled())
+            continue;
         Names names = NamesOf(pass, entry);
         logAt("Open connection number %d: %s\n", i, names.opening.c_str());
         if (open(pass, ctx, entry) == 1) {
@@ -454,9 +458,10 @@ void Identification::waitPass(const Pass &pass, int m) {
 }
 
 bool Identification::Stopped(const Pass &pass) const {
-    if (!cancel_ || !cancel_->Cancelled())
+    if (!cancelled())
         return false;
-    if (cancel_->ClaimReport()) {
+    if (!reported_) {
+        reported_ = true;
         if (pass.network)
             log_("Search cancelled while checking network devices.\n");
         else
@@ -580,13 +585,14 @@ ListType NetworkPassEntries(ListType entries, int m) {
     return copy;
 }
 
-// The first serial cycle when it ran while converters were still being
-// discovered (RunSearch): the serial connections' entries after it, their
-// blacklist, and its recorded log and progress.
+// The serial cycles that ran while converters were still being discovered
+// (RunSearch): the serial connections' entries after them, their blacklist,
+// and their recorded log and progress.
 struct CycleAhead {
     ListType entries = nullptr; // the serial connections only
     WorkStorage work;
     PassRecord record;
+    size_t cycles = 0;  // how many of kSerialCycleCodes ran ahead
     int converters = 0; // connections before the serial ones; set once known
     ListType finalEntries = nullptr;
 
@@ -606,7 +612,7 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
               bool network, bool serial, CycleAhead *ahead) {
     Progress progress(request.progress);
     Identification run(request, entries, work);
-    size_t nextCycle = ahead ? 1 : 0;
+    size_t nextCycle = ahead ? ahead->cycles : 0;
     bool overlapped = false;
     ListType networkEntries = network ? NetworkPassEntries(entries, m) : nullptr;
     auto takeNetworkResults = [&] {
@@ -665,11 +671,12 @@ void ProbeAll(const SearchRequest &request, ListType entries, WorkStorage &work,
             if (ahead)
                 ahead->record.ReplayTo(request);
         }
-        for (size_t k = nextCycle; k < std::size(kSerialCycleCodes); ++k)
+        auto cancelled = [&] { return request.cancel && request.cancel->load(); };
+        for (size_t k = nextCycle; k < std::size(kSerialCycleCodes) && !cancelled(); ++k)
             run.round(SerialPass(kSerialCycleCodes[k]), m);
-        if (request.allRates)
-            for (int code : kHighRateCycleCodes)
-                run.round(SerialPass(code), m);
+        std::vector<int> cycles = SerialCycleCodes(request);
+        for (size_t k = std::size(kSerialCycleCodes); k < cycles.size() && !cancelled(); ++k)
+            run.round(SerialPass(cycles[k]), m);
     }
 }
 
@@ -711,6 +718,8 @@ int Identify(const SearchRequest &request, ListType records, ListType entries, C
     if (appended && request.probe) {
         log(" * found %d serial connections.\n", serialCount);
         log(" * found %d network connections.\n", networkCount);
+        int cycles = static_cast<int>(SerialCycleCodes(request).size());
+        progress->ProbingPlanned((networkCount > 0 ? 1 : 0) + (serialCount > 0 ? cycles : 0), m);
         ProbeAll(request, entries, work, m, networkCount > 0, serialCount > 0, ahead);
     }
 
@@ -723,9 +732,11 @@ int Identify(const SearchRequest &request, ListType records, ListType entries, C
 }
 
 // The listing; whileDiscovering (may be null) runs once the USB and COM
-// ports are listed, while the converters are still being discovered.
+// ports are listed, while the converters are still being discovered (until
+// discovered is set).
 void List(const SearchRequest &request, ListType *records,
-          const std::function<void(ListType ports)> &whileDiscovering) {
+          const std::function<void(ListType ports, const std::atomic<bool> &discovered)>
+              &whileDiscovering) {
     const LinkApi &api = request.api ? *request.api : KoralinkApi();
     Log log(request.log);
     Progress progress(request.progress);
@@ -753,13 +764,17 @@ void List(const SearchRequest &request, ListType *records,
     };
     ListType ports = ListCreate(sizeof(ConnectionRecord));
     bool overlapped = false;
+    std::atomic<bool> discovered{false};
     if (ports) {
         try {
-            std::thread discovery(discover, records);
+            std::thread discovery([&] {
+                discover(records);
+                discovered = true;
+            });
             usbResult = api.search_local_USB(&ports);
             comResult = api.search_local_COM(&ports);
             if (whileDiscovering)
-                whileDiscovering(ports);
+                whileDiscovering(ports, discovered);
             discovery.join();
             overlapped = true;
         } catch (const std::system_error &) {
@@ -808,7 +823,7 @@ void List(const SearchRequest &request, ListType *records,
         log("COM access error.\n");
     else
         log("Searching COM.\n");
-    if (request.cancel && request.cancel->Cancelled() && request.cancel->ClaimReport())
+    if (request.cancel && request.cancel->load())
         log("Search cancelled while listing the connections.\n");
     progress->End(request.texts.done.c_str());
 }
@@ -820,18 +835,18 @@ int IdentifyRecords(const SearchRequest &request, ListType records, ListType ent
 }
 
 void ListConnections(const SearchRequest &request, ListType *records) {
-    List(request, records, nullptr);
+    List(request, records, {});
 }
 
 int RunSearch(const SearchRequest &request, ListType entries) {
     ListType records = ListCreate(sizeof(ConnectionRecord));
     if (!records)
         return -1;
-    // The first serial cycle needs only the ports: it runs while converter
-    // discovery still waits for replies.
+    // The serial cycles need only the ports: they run while converter
+    // discovery still waits for replies (the first one at least).
     CycleAhead ahead;
     bool ranAhead = false;
-    auto firstCycle = [&](ListType ports) {
+    auto cyclesAhead = [&](ListType ports, const std::atomic<bool> &discovered) {
         int count = ListNumItems(ports);
         ahead.entries = ListCreate(sizeof(ConnectionEntry));
         if (!request.probe || count == 0 || !ahead.entries || !ahead.work.allocate(count))
@@ -846,15 +861,33 @@ int RunSearch(const SearchRequest &request, ListType entries) {
         SearchRequest recorded = ahead.record.Redirect(request, request.waiter);
         Identification cycle(recorded, ahead.entries, ahead.work);
         cycle.RunAhead(&ahead.record, &ahead.converters, &ahead.finalEntries);
-        cycle.round(SerialPass(kSerialCycleCodes[0]), count);
+        do {
+            cycle.round(SerialPass(kSerialCycleCodes[ahead.cycles]), count);
+            ++ahead.cycles;
+        } while (ahead.cycles < std::size(kSerialCycleCodes) && !discovered &&
+                 !(request.cancel && request.cancel->load()));
         ranAhead = true;
     };
-    List(request, &records, firstCycle);
+    List(request, &records, cyclesAhead);
     if (entries)
         ListClear(entries);
     int result = Identify(request, records, entries, ranAhead ? &ahead : nullptr);
     ListDispose(records);
     return result;
+}
+
+std::vector<int> SerialCycleCodes(const SearchRequest &request) {
+    std::vector<int> codes(std::begin(kSerialCycleCodes), std::end(kSerialCycleCodes));
+    if (request.allRates)
+        codes.insert(codes.end(), std::begin(kHighRateCycleCodes), std::end(kHighRateCycleCodes));
+    for (int code : request.extraCycleCodes) {
+        bool known = KoralinkBaudRate(code) > 0;
+        for (int c : codes)
+            known = known && c != code;
+        if (known)
+            codes.push_back(code);
+    }
+    return codes;
 }
 
 // ---- the real library ----------------------------------------------------------

@@ -39,6 +39,9 @@ void ReplaySearchEvent(const SearchEvent &event, SearchLog *log, SearchProgress 
     case Kind::PassMilestones:
         progress->PassMilestones(event.count);
         break;
+    case Kind::ProbingPlanned:
+        progress->ProbingPlanned(event.count, event.count2);
+        break;
     case Kind::Start:
         progress->Start(event.text.c_str());
         break;
@@ -84,6 +87,11 @@ void QueuedSearchOutput::ListingStarted(const char *text) {
 }
 void QueuedSearchOutput::PassMilestones(int count) {
     queue_.Push(Event(SearchEvent::Kind::PassMilestones, nullptr, count));
+}
+void QueuedSearchOutput::ProbingPlanned(int passes, int connections) {
+    SearchEvent e = Event(SearchEvent::Kind::ProbingPlanned, nullptr, passes);
+    e.count2 = connections;
+    queue_.Push(std::move(e));
 }
 void QueuedSearchOutput::Start(const char *text) {
     queue_.Push(Event(SearchEvent::Kind::Start, text));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "search/converter_values.h"
 #include "search/text_format.h"
 #include "search/tree_lines.h"
 #include "support/textcodec.h"
@@ -70,7 +71,7 @@ std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
         lines.push_back("Subnet Mask: " + Ipv4Text(r.subnetMask));
         lines.push_back("Gateway address: " + Ipv4Text(r.gateway));
         if (r.deviceMode != 1) {
-            lines.push_back("Remote host IP: " + Ipv4Text(r.remoteIp));
+            lines.push_back("Remote host IP: " + ConverterRemoteHost(r));
             lines.push_back("Remote host portno.: " + std::to_string(r.remotePort));
         }
         if (r.lanState == 2) {
@@ -85,6 +86,12 @@ std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
         lines.push_back("Status: Sensor identified");
         lines.push_back("Sensor serial: " + Field(entry.serialText));
         lines.push_back("Sensor type: " + DeviceShown(entry.sensorType));
+        // The rate it answered at: the one to connect with.
+        if (r.type != KORALINK_TYPE_LAN && entry.baudRate > 0) {
+            char baud[64] = "Sensor baudrate: ";
+            FormatBaud(baud, sizeof baud, entry.baudRate, TEXT_APPEND);
+            lines.push_back(baud);
+        }
     } else {
         lines.push_back("Status: No sensor identified");
     }

@@ -48,12 +48,14 @@ class SearchEngine : public ::testing::Test {
     }
     void TearDown() override { ListDispose(entries_); }
 
-    void Search() {
+    void Search(std::vector<int> extraCycleCodes = {}) {
         CaptureLog log;
         SearchRequest request;
+        request.extraCycleCodes = std::move(extraCycleCodes);
         request.api = &FakeLinkApi();
         request.probe = probe_;
         request.log = logOn_ ? &log : nullptr;
+        request.cancel = &cancel_;
         ASSERT_EQ(RunSearch(request, entries_), 0);
     }
     std::string Report() { return ScanReportText(entries_, StandardTreeGroups()); }
@@ -75,6 +77,7 @@ class SearchEngine : public ::testing::Test {
     ListType entries_ = nullptr;
     bool probe_ = true;
     bool logOn_ = true;
+    std::atomic<bool> cancel_{false};
 };
 
 TEST_F(SearchEngine, EmptyLabProbesNothingAndShowsNoneInEveryGroup) {
@@ -136,6 +139,36 @@ TEST_F(SearchEngine, SensorFoundAt19200IsSkippedInLaterCycles) {
     EXPECT_EQ(Count(g_log, "Connection 1 is already identified: COM port (COM3).\n"), 3)
         << "cycles 57600, 38400 and 9600 skip it as identified";
     EXPECT_EQ(Lab().openLines, 0);
+}
+
+// The rates above the five: probed after them, on the ports still
+// unidentified, each once and only when asked for.
+TEST_F(SearchEngine, ExtraRatesFollowTheFiveOnPortsStillUnidentified) {
+    FakePort fast, usual;
+    fast.answersAtCode = {KORALINK_BAUD_460800};
+    usual.answersAtCode = {KORALINK_BAUD_115200};
+    AddPort(KORALINK_TYPE_COM, 1, "COM1", fast);
+    AddPort(KORALINK_TYPE_COM, 2, "COM2", usual);
+    struct Case {
+        std::vector<int> extra;
+        std::vector<int> com1Codes; // every code COM1 is opened at
+        int com1Baud;
+    } cases[] = {
+        {{}, {4, 1, 3, 2, 0}, 0},
+        {{5, 6, 7}, {4, 1, 3, 2, 0, 5, 6}, 460800},
+        {{6, 4, 6, 9}, {4, 1, 3, 2, 0, 6}, 460800}, // a usual code, a repeat, no rate
+    };
+    for (const Case &c : cases) {
+        Lab().calls.clear();
+        Search(c.extra);
+        std::vector<std::string> expected;
+        for (int code : c.com1Codes)
+            expected.push_back("init_rs232 COM1 code " + std::to_string(code));
+        EXPECT_EQ(CallsStartingWith("init_rs232 COM1"), expected);
+        EXPECT_EQ(CallsStartingWith("init_rs232 COM2").size(), 1u) << "found at once";
+        EXPECT_EQ(Entry(1).baudRate, c.com1Baud);
+        EXPECT_EQ(Lab().openLines, 0);
+    }
 }
 
 TEST_F(SearchEngine, PortThatFailsToOpenIsNotRetried) {
@@ -279,6 +312,18 @@ TEST_F(SearchEngine, SkipBaudSearchProbesNothingButKeepsConverterResults) {
               std::string::npos)
         << text;
     EXPECT_EQ(Count(text, "Status: No sensor identified"), 2) << text;
+}
+
+TEST_F(SearchEngine, ACancelledSearchOpensNothingAndStillEndsItsLog) {
+    Lab().lan.push_back(LanRecord("Converter D", 127, 0, 0, 5, 5003));
+    AddPort(KORALINK_TYPE_COM, 1, "COM1", {});
+    cancel_ = true;
+    Search();
+    EXPECT_TRUE(CallsStartingWith("init_tcp").empty());
+    EXPECT_TRUE(CallsStartingWith("init_rs232 COM").empty());
+    EXPECT_EQ(Lab().openLines, 0);
+    EXPECT_EQ(Count(Report(), "Status: No sensor identified"), 2) << Report();
+    EXPECT_NE(g_log.find("Finished log.\n"), std::string::npos) << g_log;
 }
 
 TEST_F(SearchEngine, SearchCallErrorsAreOnlyLogged) {

@@ -24,7 +24,8 @@ TEST(ScanReport, TextIndentsGroupsConnectionsAndLines) {
     EXPECT_EQ(ScanReportText(entries, groups),
               "adp-b/ETH, adp-c/ETH\n  NONE\nadp-b/USB, adp-c/USB\n  NONE\nother\n  COM3\n"
               "    Type: COM port\n    Status: Sensor identified\n    Sensor serial: 00042\n"
-              "    Sensor type: KS \"quoted\"\\x01\u00ff caf\u00c3\u00a9\n")
+              "    Sensor type: KS \"quoted\"\\x01\u00ff caf\u00c3\u00a9\n"
+              "    Sensor baudrate: 19200 baud\n")
         << "a version answer is Windows-1252, its controls shown escaped";
 
     std::string json = ScanReportJson(entries, groups);

@@ -60,6 +60,31 @@ TEST(DescribeConnection, SerialGroupsAndUnansweredIdentification) {
     EXPECT_EQ(DescribeConnection(com), (Lines{"Type: COM port", "Status: No sensor identified"}));
 }
 
+TEST(DescribeConnection, TheRemoteHostNameAndTheRateASerialSensorAnsweredAt) {
+    ConnectionRecord lan = LanRecord("Conv", 192, 168, 0, 20, 5000);
+    lan.deviceMode = 0;
+    std::memcpy(lan.reserved0, "KLN\1", 4);
+    std::strcpy(reinterpret_cast<char *>(lan.reserved0 + 12), "plant.example");
+    lan.reserved1 = 1;
+    EXPECT_EQ(DescribeConnection(EntryOf(lan))[7], "Remote host IP: plant.example");
+
+    struct Case {
+        int type, identified, baud;
+        const char *last;
+    } cases[] = {
+        {KORALINK_TYPE_USB, 1, 230400, "Sensor baudrate: 230400 baud"},
+        {KORALINK_TYPE_COM, 1, 19200, "Sensor baudrate: 19200 baud"},
+        {KORALINK_TYPE_COM, 0, 19200, "Status: No sensor identified"},
+    };
+    for (const Case &c : cases) {
+        ConnectionEntry e = EntryOf(SerialRecord(c.type, 3, "COM3", "COM port"));
+        e.identified = e.answered = c.identified;
+        e.baudRate = c.baud;
+        CopyText(e.sensorType, "KS-1");
+        EXPECT_EQ(DescribeConnection(e).back(), c.last) << c.baud;
+    }
+}
+
 TEST(DescribeConnection, DeviceTextsAreWindows1252OnOneLine) {
     const struct {
         std::string version, name, line, nameLine;

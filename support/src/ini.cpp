@@ -215,8 +215,10 @@ class Reader {
             pairWith_ = 0;
             const unsigned char u = static_cast<unsigned char>(c);
             if ((u < 0x20 && c != '\r' && c != '\n' && c != '\t' && c != '\v' && c != '\f') ||
-                u == 0x7f)
+                u == 0x7f) {
                 foreign_ = true; // never written by the store, which escapes them
+                lineForeign_ = lineForeign_ || c != '\0';
+            }
             if (c == '\r' || c == '\n' || c == '\0') {
                 EndLine();
                 if (c == '\r')
@@ -263,6 +265,7 @@ class Reader {
         Classify(std::string_view(line_.data(), n));
         line_.clear();
         started_ = false;
+        lineForeign_ = false;
     }
 
     void Classify(std::string_view whole) {
@@ -271,6 +274,11 @@ class Reader {
             s.remove_prefix(1);
         sawText_ = sawText_ || !Trim(s).empty();
         if (!s.empty() && s.front() == ';') {
+            // Binary junk that happens to start with ';' is no comment: the
+            // file is copied aside whole (KeepUnparsedIniCopy), and the
+            // rewritten one must not carry it on.
+            if (lineForeign_)
+                return;
             ++usefulLines_;
             if (!pending_.empty())
                 pending_ += "\r\n";
@@ -333,7 +341,8 @@ class Reader {
     bool sectionRead_ = false;
     bool haveCurrent_ = false;
     size_t current_ = 0;
-    bool foreign_ = false; // control bytes, zero bytes included
+    bool foreign_ = false;     // control bytes, zero bytes included
+    bool lineForeign_ = false; // this line has control bytes (not its line end)
     bool sawText_ = false;
     size_t usefulLines_ = 0; // comments, sections and items kept
 };

@@ -257,6 +257,7 @@ TEST_F(IniWrite, UnreadableContentIsKeptBeforeItIsOverwritten) {
          true},
         {"other control bytes", "[S]\r\nk = \x1b[0m\r\n", true},
         {"no usable line", "this is not\r\nan ini file\r\n", true},
+        {"junk with a ';' line", "\x89PNG\r\n;\x1a\xff\xfe junk\r\n\0\0[S]\r\nk = 1\r\n"s, true},
         {"settings", "[S]\r\nk = 1\r\n", false},
         {"comments only", "; nothing yet\r\n", false},
         {"blank lines", "\r\n \t\r\n", false},
@@ -276,6 +277,10 @@ TEST_F(IniWrite, UnreadableContentIsKeptBeforeItIsOverwritten) {
             EXPECT_NE(access((target_ + ".bak").c_str(), F_OK), 0) << c.what;
         }
         EXPECT_EQ(WriteIniFile(s, target_.c_str()), 0) << c.what << ": " << IniLastError();
+        if (c.kept) {
+            EXPECT_EQ(Slurp(target_).find(';'), std::string::npos)
+                << c.what << ": the junk belongs in the copy only";
+        }
         DisposeIniStore(s);
     }
 }

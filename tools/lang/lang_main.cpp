@@ -52,6 +52,7 @@ bool WriteOut(const char *path, const std::string &text) {
 int Export(const std::vector<std::string> &languageFiles, const char *out) {
     // Panels are built but never shown.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    tk::QuietToolkitNotices();
     static char name[] = "corvintracer-lang";
     static char *argv[] = {name, nullptr};
     if (tk::InitUIRuntime(1, argv) < 0)

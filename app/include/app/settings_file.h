@@ -30,6 +30,7 @@ struct SettingsModel {
     char path[kSettingsPathSize] = "";
     IniStore store = nullptr;
     bool unreadable = false;
+    std::string loadCause; // Unreadable: the INI store's words for why
 
     // Reads the file at path into a new store; a file that does not exist
     // or cannot be read gives an empty store.
@@ -47,6 +48,8 @@ struct SettingsModel {
 struct ParsedCommandLine {
     std::string settingsPath;
     std::vector<std::string> languageFiles;
+    // An -I or -L that was ignored, and why ("-Ixyz.ini: no such file").
+    std::vector<std::string> ignored;
 };
 ParsedCommandLine ParseCommandLine(int argc, char **argv, const std::string &programDir);
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <mutex>
 
 namespace koralink {
 
@@ -121,7 +122,18 @@ std::vector<PortInfo> ReadConfiguredPortMap() {
     if (path.empty()) {
         return {};
     }
-    return ParsePortMap(content.data(), content.size());
+    // Every probe resolves its COM number here, so a search of many ports
+    // parsed the same file thousands of times: the last parse is kept for as
+    // long as the file's content stays the same.
+    static std::mutex mutex;
+    static std::string lastContent;
+    static std::vector<PortInfo> lastPorts;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (content != lastContent || lastPorts.empty()) {
+        lastPorts = ParsePortMap(content.data(), content.size());
+        lastContent = std::move(content);
+    }
+    return lastPorts;
 }
 
 std::vector<PortInfo> MergePortMap(std::vector<PortInfo> realPorts,

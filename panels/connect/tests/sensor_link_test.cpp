@@ -93,6 +93,13 @@ TEST_F(SensorLink, AcceptOfASilentSensorIsRedButRemembered) {
     EXPECT_EQ(Ring(), (std::vector<std::string>{"1=COM2:115200baud [other (digital serial) ...]"}));
 }
 
+TEST_F(SensorLink, AcceptWithoutAConnectionTypeSaysWhatIsMissing) {
+    Choose(0, 34, KORALINK_BAUD_19200);
+    Commit(CON_PNL_PICT_SEARCH_ACCEPT);
+    EXPECT_EQ(Status(), std::make_pair(std::string("Error: no connection type chosen"), -1));
+    EXPECT_EQ(shared_.isOpen, 0);
+}
+
 TEST_F(SensorLink, BusyProgramIgnoresAcceptAndTest) {
     ctx_.busy = true;
     Choose(CON_PNL_RBTN_USB_COM, 34, KORALINK_BAUD_19200);

@@ -396,3 +396,35 @@ TEST_F(EthernetDialog, ReadRefreshesThePanelFromTheModuleOrSaysWhyNot) {
         << "refreshed from the record all the same";
     EXPECT_FALSE(ctx_.devicesChanged) << "a read is no write";
 }
+
+// Values a module must not be given are refused before anything is sent:
+// no module answers at this address, so a write that went out would fail
+// with the library's cause instead.
+TEST_F(EthernetDialog, ABadValueIsNamedAndNothingIsSent) {
+    AddEntry(NetEntry({127, 0, 0, 199}, "m", 9600));
+    struct Case {
+        int control, value;
+        const char *status;
+    } cases[] = {
+        {ETHCFG_PNL_NUMR_SUBNET_MASK_1, 0, "Subnet mask: 255.0.255.0 is not a subnet mask"},
+        {ETHCFG_PNL_NUMR_LOCAL_IP_2, 300, "Device IP address: part 300 is outside 0 to 255"},
+        {ETHCFG_PNL_NUMR_REMOTE_IP_0, 256, "Destination IP address: part 256 is outside 0 to 255"},
+        {ETHCFG_PNL_NUMR_LOCAL_PORT, 0, "Device port nbr.: 0 is not a port 1 to 65535"},
+    };
+    for (const Case &c : cases) {
+        Open("127.0.0.199");
+        const int mask[4] = {255, 255, 255, 0};
+        const int maskFields[4] = {ETHCFG_PNL_NUMR_SUBNET_MASK_0, ETHCFG_PNL_NUMR_SUBNET_MASK_1,
+                                   ETHCFG_PNL_NUMR_SUBNET_MASK_2, ETHCFG_PNL_NUMR_SUBNET_MASK_3};
+        for (int i = 0; i < 4; ++i)
+            tk::SetCtrlVal(D(), maskFields[i], mask[i]);
+        tk::SetCtrlVal(D(), c.control, c.value);
+        Commit(D(), ETHCFG_PNL_PICT_WRITE_WIZNET_DEV);
+        EXPECT_EQ(Status(D(), ETHCFG_PNL_STRG_COMM_STATUS),
+                  std::make_pair(std::string(c.status), -1));
+        EXPECT_EQ(Val(D(), c.control), c.value) << "the typed value stays to be corrected";
+        EXPECT_FALSE(ctx_.devicesChanged) << c.status << ": nothing was written";
+        EXPECT_FALSE(ctx_.busy);
+        Commit(D(), ETHCFG_PNL_PICT_WIZNET_CNF_QUIT);
+    }
+}

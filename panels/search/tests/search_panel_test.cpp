@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "connection_tree.h"
 #include "fake_link.h"
@@ -130,7 +131,7 @@ TEST_F(SearchPanel, SearchAgainFillsTheTreeAndShowsTheSearchPanel) {
     EXPECT_FALSE(ctx_.busy);
     int count = 0;
     tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &count);
-    EXPECT_EQ(count, 2 + 2 + 1 + 5) << "two empty groups, the other group with COM3 and 4 lines";
+    EXPECT_EQ(count, 2 + 2 + 1 + 6) << "two empty groups, the other group with COM3 and 5 lines";
     int visible = -1;
     tk::GetPanelAttribute(conPanel_, tk::ATTR_VISIBLE, &visible);
     EXPECT_EQ(visible, 0);
@@ -223,6 +224,100 @@ TEST_F(SearchPanel, SelectionFillsTheCopyFields) {
         << "the copy fields keep the last selection";
     Select(1, "SERIAL: COM3");
     EXPECT_EQ(Dimmed(), 0) << "a usable selection makes accept usable again";
+}
+
+// A search after a change: the selection follows its connection to its new
+// place and settings, and one that is gone leaves nothing stale to use.
+TEST_F(SearchPanel, ANewSearchKeepsTheSelectionOnItsConnectionOrDropsIt) {
+    ConnectionRecord converter = LanRecord("Conv", 127, 0, 0, 20, 5000);
+    converter.mac[5] = 0x21;
+    Lab().lan.push_back(converter);
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"));
+    SearchAgain(ctx_);
+    Select(1, "TCP/IP: 127.0.0.20:5000");
+
+    struct Case {
+        const char *what;
+        int newPort;      // the converter's port in the next search; 0: gone
+        bool otherFirst;  // another converter is listed before it
+        int position;     // its new position; 0: no selection
+        const char *copy; // the port copy field
+        int remotePort;   // the connect panel's port
+        int acceptDimmed;
+    } cases[] = {
+        {"port changed", 6000, false, 1, "6000", 6000, 0},
+        {"moved down the list", 6001, true, 2, "6001", 6001, 0},
+        {"gone", 0, false, 0, "", 6001, 1},
+    };
+    for (const Case &c : cases) {
+        Lab().lan.clear();
+        ConnectionRecord other = LanRecord("Other", 127, 0, 0, 30, 5000);
+        other.mac[5] = 0x30;
+        if (c.otherFirst)
+            Lab().lan.push_back(other);
+        converter.localPort = c.newPort;
+        if (c.newPort)
+            Lab().lan.push_back(converter);
+        SearchAgain(ctx_);
+        EXPECT_EQ(ctx_.tree->selectedPosition, c.position) << c.what;
+        EXPECT_EQ(Field(SEARCH_PNL_STRG_CPY_BAUD_OR_PORT), c.copy) << c.what;
+        int port = -1;
+        tk::GetCtrlVal(conPanel_, CON_PNL_NUMR_REMOTE_PORT, &port);
+        EXPECT_EQ(port, c.remotePort) << c.what;
+        EXPECT_EQ(Dimmed(), c.acceptDimmed) << c.what;
+    }
+}
+
+// The bar as each probe opens its line: it moves on through the network
+// pass and every rate cycle, and shows 100 % only once the search is done.
+std::vector<double> g_barAtOpen;
+int g_barPanel = 0;
+double BarValue() {
+    double value = -1;
+    tk::GetCtrlVal(g_barPanel, SEARCH_PNL_PRBR_PROGRESS, &value);
+    return value;
+}
+int OpenSerialSeen(LinkContext *ctx, int com, int code, int mode) {
+    if (ctx)
+        g_barAtOpen.push_back(BarValue());
+    return FakeLinkApi().init_rs232(ctx, com, code, mode);
+}
+int OpenTcpSeen(LinkContext *ctx, int port, const char *ip, int mode) {
+    g_barAtOpen.push_back(BarValue());
+    return FakeLinkApi().init_tcp(ctx, port, ip, mode);
+}
+
+TEST_F(SearchPanel, TheBarMovesThroughEveryPassAndEndsWithTheSearch) {
+    Lab().lan.push_back(LanRecord("Conv", 127, 0, 0, 20, 5000));
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"));
+    Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 4, "COM4", "COM port"));
+    for (int com : {3, 4}) {
+        FakePort silent;
+        silent.com = com;
+        Lab().ports.push_back(silent);
+    }
+    LinkApi seen = FakeLinkApi();
+    seen.init_rs232 = OpenSerialSeen;
+    seen.init_tcp = OpenTcpSeen;
+    ctx_.api = &seen;
+    g_barPanel = searchPanel_;
+    g_barAtOpen.clear();
+    ctx_.searchAllRates = true;
+    SearchAgain(ctx_);
+    ctx_.searchAllRates = false;
+
+    ASSERT_EQ(g_barAtOpen.size(), 1u + 8 * 2) << "the converter, two ports at eight rates";
+    for (size_t k = 0; k < g_barAtOpen.size(); ++k) {
+        EXPECT_LT(g_barAtOpen[k], 100.0) << "probe " << k << " runs under a full bar";
+        if (k > 0) {
+            EXPECT_GE(g_barAtOpen[k], g_barAtOpen[k - 1]) << "probe " << k;
+        }
+    }
+    EXPECT_GT(g_barAtOpen.back(), g_barAtOpen.front());
+    EXPECT_EQ(BarValue(), 100.0);
+    std::string label;
+    tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
+    EXPECT_EQ(label, "Done.");
 }
 
 TEST_F(SearchPanel, CopyButtonsPutTheFieldsOnTheClipboard) {

@@ -77,6 +77,8 @@ TEST_F(SerialDialog, OpeningIdentifiesTheSensor) {
     SearchAndOpen();
     EXPECT_EQ(Visible(panels_.con), 0);
     EXPECT_EQ(Val(D(), SERCFG_PNL_NUMR_COM_PORT_NO), 41);
+    EXPECT_EQ(Attr(D(), SERCFG_PNL_NUMR_COM_PORT_NO, tk::ATTR_CTRL_MODE), 0)
+        << "the port a write goes to is shown, not typed";
     EXPECT_EQ(Text(D(), SERCFG_PNL_STRG_DEVICE_INFO), "CT-9 test probe v1.2");
     EXPECT_EQ(Val(D(), SERCFG_PNL_RING_BAUDRATE), KORALINK_BAUD_115200);
     EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS),
@@ -169,4 +171,60 @@ TEST_F(SerialDialog, ClosingGoesBackWithoutSearch) {
     EXPECT_EQ(Visible(panels_.con), 1);
     EXPECT_NE(ctx_.editedConverter.comNumber, 0) << "closing clears nothing";
     EXPECT_EQ(ListNumItems(ctx_.results), entries);
+}
+
+// The in-use check compares ports: an accepted line on one port leaves Test
+// and a rate change free on every other port, and refuses its own.
+TEST_F(SerialDialog, AnAcceptedLineOnAnotherPortBlocksNeitherTestNorARateChange) {
+    SearchAndOpen();
+    AcceptedOn(40);
+    tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_38400);
+    Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
+    const auto found = std::make_pair(std::string("Found sensor #00041: CT-9 test probe v1.2"), 0);
+    EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS), found) << "rate change on COM41";
+
+    struct Case {
+        int com;
+        std::pair<std::string, int> status;
+    } cases[] = {
+        {41, found},
+        {40, {"Connection is already in use!", -1}},
+    };
+    for (const Case &c : cases) {
+        ConnectPanelOn(TRANSFER_USB_COM, c.com, KORALINK_BAUD_38400);
+        Commit(panels_.con, CON_PNL_PICT_SEARCH_CALL);
+        EXPECT_EQ(Status(panels_.con, CON_PNL_STRG_COMM_STATUS), c.status)
+            << "Test on COM" << c.com;
+    }
+}
+
+// A rate above 115200: a warning first, then the search after the dialog
+// still finds the sensor there; later searches only with all rates on.
+TEST_F(SerialDialog, ARateAboveTheUsualOnesIsWarnedAndFoundByTheNextSearch) {
+    SearchAndOpen();
+    tk::SetCtrlVal(D(), SERCFG_PNL_RING_BAUDRATE, KORALINK_BAUD_230400);
+    Commit(D(), SERCFG_PNL_PICT_WRITE_SERIAL_DEV);
+    auto popups = tk::TakeCapturedPopups();
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0].title, "Warning");
+    EXPECT_EQ(Status(D(), SERCFG_PNL_STRG_COMM_STATUS).second, 0);
+
+    Commit(D(), SERCFG_PNL_PICT_SERIAL_CNF_QUIT);
+    struct Case {
+        const char *what;
+        bool allRates;
+        int baud; // 0: not identified
+    } cases[] = {
+        {"the search after the change", false, 230400},
+        {"a later search", false, 0},
+        {"with all rates", true, 230400},
+    };
+    for (const Case &c : cases) {
+        ctx_.searchAllRates = c.allRates;
+        if (c.baud == 0 || c.allRates)
+            SearchAgain(ctx_);
+        const ConnectionEntry *port = PortEntry(41);
+        ASSERT_NE(port, nullptr) << c.what;
+        EXPECT_EQ(port->identified ? port->baudRate : 0, c.baud) << c.what;
+    }
 }

@@ -6,6 +6,7 @@
 #ifndef CORVIN_SEARCH_ENGINE_H
 #define CORVIN_SEARCH_ENGINE_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ class SearchProgress {
     virtual void ListingStarted(const char * /*text*/) {}
     // A probe pass over count connections begins: one milestone each.
     virtual void PassMilestones(int /*count*/) {}
+    // Before the first probe: the passes to come (the network pass and the
+    // serial cycles), each advancing once per connection.
+    virtual void ProbingPlanned(int /*passes*/, int /*connections*/) {}
     virtual void Start(const char * /*text*/) {}
     virtual void Advance(const char * /*text*/) {}
     virtual void End(const char * /*text*/) {}
@@ -104,8 +108,6 @@ struct ListingTexts {
     std::string lan, usb, com, done;
 };
 
-class CancelToken; // search/search_worker.h
-
 struct SearchRequest {
     const LinkApi *api = nullptr; // null: the real library
     bool probe = true;            // false: list the connections only
@@ -114,13 +116,23 @@ struct SearchRequest {
     ExchangeWaiter waiter = nullptr;
     ListingTexts texts;
     bool allRates = false; // after the five rates, also kHighRateCycleCodes
+    // Set (from any thread) to end the search early: no line is opened
+    // after it is seen, no further rate cycle starts; lines already open are
+    // waited for (one probe wait at most) and closed, and the entries keep
+    // what was found. May be null.
+    const std::atomic<bool> *cancel = nullptr;
+    // Baud codes probed after those on ports still unidentified, in this
+    // order (a rate just written to a sensor). Codes already probed and
+    // repeats are left out.
+    std::vector<int> extraCycleCodes;
     // Receives the library's text for every line that did not open (e.g.
     // "COM34: permission denied (...)"); may be null.
     std::vector<std::string> *openErrors = nullptr;
-    // Once cancelled, the search opens no further line, closes the ones it
-    // opened, says in the log where it stopped and returns; may be null.
-    CancelToken *cancel = nullptr;
 };
+
+// The serial cycles a search runs, in order: the five, the high rates when
+// asked for, then the extra codes.
+std::vector<int> SerialCycleCodes(const SearchRequest &request);
 
 // A complete search: lists the candidates, probes them unless told not to,
 // and puts one ConnectionEntry per candidate into entries (emptied first).

@@ -14,7 +14,8 @@
 
 #include "search/search_engine.h"
 
-// Set once by whoever cancels, read by the search between its steps. The
+// Set once by whoever cancels, read by the search between its steps
+// (SearchRequest::cancel). The
 // wake call (set before the search starts) cuts short the wait the search is
 // in, e.g. koralink's KORALINK_abort_waits.
 class CancelToken {
@@ -23,23 +24,31 @@ class CancelToken {
     // Safe from any thread, any number of times; wakes once.
     void Cancel();
     bool Cancelled() const { return cancelled_.load(std::memory_order_acquire); }
-    // True for the first caller only: the one that says in the log where the
-    // search stopped (several passes may notice at once).
-    bool ClaimReport() { return !reported_.exchange(true, std::memory_order_acq_rel); }
+    // For SearchRequest::cancel.
+    const std::atomic<bool> *Flag() const { return &cancelled_; }
 
   private:
     std::atomic<bool> cancelled_{false};
-    std::atomic<bool> reported_{false};
     std::mutex wakeMutex_;
     std::function<void()> wake_;
 };
 
 // One log line or progress step of a search, as the worker wrote it.
 struct SearchEvent {
-    enum class Kind { LogWrite, LogClear, ListingStarted, PassMilestones, Start, Advance, End };
+    enum class Kind {
+        LogWrite,
+        LogClear,
+        ListingStarted,
+        PassMilestones,
+        ProbingPlanned,
+        Start,
+        Advance,
+        End
+    };
     Kind kind = Kind::LogWrite;
     std::string text;
-    int count = 0; // PassMilestones
+    int count = 0;  // PassMilestones; ProbingPlanned: the passes
+    int count2 = 0; // ProbingPlanned: the connections
 };
 
 // Hands the event on to the sink it was meant for (either may be null).
@@ -64,6 +73,7 @@ class QueuedSearchOutput : public SearchLog, public SearchProgress {
     void Clear() override;
     void ListingStarted(const char *text) override;
     void PassMilestones(int count) override;
+    void ProbingPlanned(int passes, int connections) override;
     void Start(const char *text) override;
     void Advance(const char *text) override;
     void End(const char *text) override;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "search/converter_values.h"
 #include "search/scan_report.h"
 #include "search/text_format.h"
 
@@ -39,13 +40,9 @@ std::optional<long> Number(std::string_view text, long low, long high) {
     return value;
 }
 
-// A mask is a run of ones followed by zeros.
 bool IsMask(const Ipv4 &m) {
-    uint32_t bits = 0;
-    for (int part : m)
-        bits = bits << 8 | static_cast<uint32_t>(part);
-    uint32_t inverted = ~bits;
-    return (inverted & (inverted + 1)) == 0;
+    const int32_t parts[4] = {m[0], m[1], m[2], m[3]};
+    return IsSubnetMask(parts);
 }
 
 std::string Text(const char *field, size_t size) {
@@ -67,15 +64,6 @@ std::pair<std::string, std::string> ModelAndFirmware(const ConnectionRecord &r) 
     if (blank == std::string::npos)
         return {type, ""};
     return {type.substr(0, blank), type.substr(blank + 1)};
-}
-
-// The remote host: the dotted address, or the name the library kept for a
-// module whose remote host is a name (docs/converter-discovery.md).
-std::string RemoteHost(const ConnectionRecord &r) {
-    const unsigned char *k = r.reserved0;
-    if (k[0] == 'K' && k[1] == 'L' && k[2] == 'N' && k[3] == 1 && (r.reserved1 & 1))
-        return Text(reinterpret_cast<const char *>(k + 12), 52);
-    return Ipv4Text(r.remoteIp);
 }
 
 std::string Baud(const ConnectionRecord &r) {
@@ -100,7 +88,7 @@ std::vector<Field> Fields(const ConnectionRecord &r) {
         {"gateway", Ipv4Text(r.gateway), false},
         {"local-port", std::to_string(r.localPort), true},
         {"op-mode", IndexWord(kOpModes, r.deviceMode), false},
-        {"remote-host", RemoteHost(r), false},
+        {"remote-host", ConverterRemoteHost(r), false},
         {"remote-port", std::to_string(r.remotePort), true},
         {"baud", Baud(r), r.serialBaud > 0},
     };
@@ -160,8 +148,8 @@ bool ParseSetting(std::string_view word, ConverterEdit *edit, std::string *why) 
         return once(slot, *parsed);
     };
     auto port = [&](std::optional<int> &slot) {
-        auto parsed = Number(value, 1, 65535);
-        if (!parsed)
+        auto parsed = Number(value, 0, 65535);
+        if (!parsed || !IsTcpPort(static_cast<int32_t>(*parsed)))
             return fail("'" + std::string(value) + "' is not a port 1 to 65535");
         return once(slot, static_cast<int>(*parsed));
     };

@@ -39,9 +39,9 @@ class LangTool : public ::testing::Test {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    ToolRun Tool(const std::string &args) const {
-        std::string cmd =
-            std::string(CORVIN_LANG_TOOL) + " " + args + " >" + dir + "/out 2>" + dir + "/err";
+    ToolRun Tool(const std::string &args, const std::string &prefix = "") const {
+        std::string cmd = prefix + std::string(CORVIN_LANG_TOOL) + " " + args + " >" + dir +
+                          "/out 2>" + dir + "/err";
         int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir + "/out"),
                 Read(dir + "/err")};
@@ -73,6 +73,14 @@ TEST_F(LangTool, CommandLine) {
             EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
         }
     }
+}
+
+// Run from a plain shell (no desktop session): nothing but the file.
+TEST_F(LangTool, ExportSaysNothingButErrors) {
+    ToolRun r = Tool("export -", "env -u XDG_RUNTIME_DIR -u DISPLAY -u WAYLAND_DISPLAY ");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("CharSet"), std::string::npos);
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(LangTool, ExportRoundTrips) {

@@ -61,6 +61,25 @@ int InitUIRuntime(int argc, char **argv) {
     return 0;
 }
 
+namespace {
+QtMessageHandler g_loudHandler = nullptr;
+
+void QuietHandler(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        if (g_loudHandler)
+            g_loudHandler(type, context, text);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+}
+} // namespace
+
+void QuietToolkitNotices() {
+    QtMessageHandler previous = qInstallMessageHandler(QuietHandler);
+    if (previous != QuietHandler)
+        g_loudHandler = previous;
+}
+
 bool UIRuntimeReady() {
     return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
 }

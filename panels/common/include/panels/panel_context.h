@@ -47,6 +47,8 @@ struct PanelContext {
     // (set and read on the UI thread only).
     CancelToken *searchCancel = nullptr;
     bool skipBaudSearch = false; // the menu's switch: list, don't probe
+    bool searchAllRates = false; // the menu's switch: probe above 115200 too
+    int rateJustWritten = -1;    // baud code the next probing search also tries
     bool devicesChanged = false; // a converter was written in this run
     ConnectionRecord editedConverter = {};
     const LinkApi *api = nullptr; // null: the library itself

@@ -68,6 +68,10 @@ std::string LastLoadError();
 // Creates the application object. Returns 0, or -1 when Qt cannot start.
 int InitUIRuntime(int argc, char **argv);
 bool UIRuntimeReady();
+// For commands whose output is their text: Qt's own notices (debug, info,
+// warnings such as a missing XDG_RUNTIME_DIR) are dropped; critical and
+// fatal messages still reach standard error.
+void QuietToolkitNotices();
 
 // Loads panel resourceNumber of the resource file (a name whose base, without
 // folder and extension, names a table of toolkit/panel_table.h). Returns a handle > 0 or a negative
