@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -277,13 +278,40 @@ double BarValue() {
     tk::GetCtrlVal(g_barPanel, SEARCH_PNL_PRBR_PROGRESS, &value);
     return value;
 }
+// The bar as the window shows it when a probe opens its line (on the
+// search's thread): once everything the search wrote before has reached the
+// window. Two trips through the UI thread, between which the search panel
+// passes on what the search queued.
+std::mutex g_barMutex;
+void NoteBarAtOpen() {
+    struct Trip {
+        std::atomic<bool> done{false};
+        double value = -1;
+    };
+    double value = -1;
+    for (int trip = 0; trip < 2; ++trip) {
+        Trip t;
+        tk::PostToGuiThread(
+            [](void *data) {
+                auto *asked = static_cast<Trip *>(data);
+                asked->value = BarValue();
+                asked->done = true;
+            },
+            &t);
+        while (!t.done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        value = t.value;
+    }
+    std::lock_guard<std::mutex> lock(g_barMutex);
+    g_barAtOpen.push_back(value);
+}
 int OpenSerialSeen(LinkContext *ctx, int com, int code, int mode) {
     if (ctx)
-        g_barAtOpen.push_back(BarValue());
+        NoteBarAtOpen();
     return FakeLinkApi().init_rs232(ctx, com, code, mode);
 }
 int OpenTcpSeen(LinkContext *ctx, int port, const char *ip, int mode) {
-    g_barAtOpen.push_back(BarValue());
+    NoteBarAtOpen();
     return FakeLinkApi().init_tcp(ctx, port, ip, mode);
 }
 
