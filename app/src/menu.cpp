@@ -9,10 +9,23 @@ namespace {
 ProgramState &StateOf(void *data) {
     return *static_cast<ProgramState *>(data);
 }
+
+// The console's own window button ends the log as the menu item does, so
+// that the check mark keeps showing the flag.
+void OnConsoleClosed(void *data) {
+    PanelContext &ui = StateOf(data).ui;
+    if (!ui.debugLog.Enabled())
+        return;
+    ui.debugLog.SetEnabled(false);
+    tk::SetMenuBarAttribute(ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, 0);
+}
+
 } // namespace
 
 void RegisterMenuCommands(ProgramState &state) {
     RegisterConMenuCallbacks(&state);
+    tk::ConsoleSetCloseCallback(OnConsoleClosed, &state);
 }
 
 // The same steps as the search button's, busy check included.
@@ -46,6 +59,8 @@ void CC_CON_MENU_SHOW_DEBUG_CONSOLE(int, int, void *data, int) {
     tk::ConsoleSetOptions(100000, 1, 1);
     tk::ConsoleSetSize(400, 600);
     tk::ConsoleSetPosition(50, 50);
+    // Beside the main window rather than over its menu bar.
+    tk::ConsolePlaceBeside(ui.panels.search);
     tk::ConsoleSetVisible(1);
     tk::ConsolePrint("Starting log.\n");
 }

@@ -161,5 +161,13 @@ int RunProgram(int argc, char **argv, const std::string &programDir) {
     // without storing the settings and the history.
     tk::QuitOnSignals({SIGTERM, SIGINT, SIGHUP});
     tk::RunUserInterface();
-    return FinishProgram();
+    std::string accepted = g_program.ui.acceptedJson;
+    int result = FinishProgram();
+    // A calling script learns what the user took: one line, only after an
+    // accept, and only once the history holding it has been saved.
+    if (!accepted.empty()) {
+        std::printf("%s\n", accepted.c_str());
+        std::fflush(stdout);
+    }
+    return result;
 }

@@ -92,6 +92,10 @@ TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
     EXPECT_EQ(tk::RunUserInterface(), 0);
     EXPECT_TRUE(accepted) << "a successful accept must end the run";
     EXPECT_EQ(Program().sharedLink.isOpen, 1) << "the line stays open until shutdown";
+    // What RunProgram writes to standard output for a calling script.
+    EXPECT_EQ(Program().ui.acceptedJson,
+              "{\"type\":1,\"id\":\"adp-opt4/USB, adp-opt5/USB\",\"comNumber\":34,"
+              "\"baudCode\":1,\"baudRate\":19200,\"serialNumber\":4711,\"version\":\"CT-200 v2\"}");
     EXPECT_EQ(FinishProgram(), 0);
     EXPECT_EQ(Program().sharedLink.isOpen, 0);
 
@@ -101,6 +105,7 @@ TEST_F(AcceptRun, AcceptedSensorEndsTheRunAndLeadsTheNextRunsHistory) {
         EXPECT_NE(file.find(line), std::string::npos) << line << " missing in\n" << file;
 
     ASSERT_EQ(StartProgram(args.argc(), args.argv(), dir.path()), 0);
+    EXPECT_EQ(Program().ui.acceptedJson, "") << "a new run has accepted nothing yet";
     char first[256] = "";
     tk::GetLabelFromIndex(Con(), CON_PNL_RING_HISTORY, 0, first, sizeof first);
     EXPECT_EQ(std::string(first), "COM34:19200baud [adp-opt4/USB, adp-opt5/USB]");

@@ -2,10 +2,14 @@
 // start-up to the written settings file, on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTimer>
+#include <QWidget>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "app/menu.h"
 #include "app/program.h"
@@ -81,7 +85,9 @@ TEST_F(ShellRun, MessageTextsComeFromTheRingInRotatingSlots) {
     EXPECT_STREQ(Program().ui.messages.Text(5),
                  "Error trying to read history of \\nlast connections")
         << "the label keeps its written backslash-n";
-    EXPECT_STREQ(Program().ui.messages.Text(19), "");
+    EXPECT_STREQ(Program().ui.messages.Text(19), "Connected to COM");
+    EXPECT_STREQ(Program().ui.messages.Text(20), "Connected to TCP-server");
+    EXPECT_STREQ(Program().ui.messages.Text(21), "");
     EXPECT_STREQ(Program().ui.messages.Text(-1), "");
 
     const char *first = Program().ui.messages.Text(3);
@@ -171,6 +177,29 @@ TEST_F(ShellRun, DebugConsoleTogglesKeepTextWhenHiddenAndClearWhenShown) {
     EXPECT_TRUE(tk::ConsoleVisible());
     EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "switching on again starts a fresh log";
     pick();
+}
+
+TEST_F(ShellRun, DebugConsoleClosedByItsWindowButtonClearsTheCheckMark) {
+    Start({dir / "corvintracer"});
+    tk::CallMenuCallback(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE);
+    ASSERT_TRUE(tk::ConsoleVisible());
+    QWidget *console = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("DebugConsole"))
+            console = w;
+    ASSERT_NE(console, nullptr);
+    console->close(); // as its window button does
+    for (int i = 0; i < 200 && Program().ui.debugLog.Enabled(); ++i) {
+        tk::ProcessSystemEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    int on = -1;
+    tk::GetMenuBarAttribute(Program().ui.panels.menuBar, CON_MENU_SETTINGS_SHOW_DEBUG_CONSOLE,
+                            tk::ATTR_CHECKED, &on);
+    EXPECT_FALSE(Program().ui.debugLog.Enabled());
+    EXPECT_EQ(on, 0) << "the check mark must follow the closed console";
+    EXPECT_FALSE(tk::ConsoleVisible());
+    EXPECT_EQ(tk::ConsoleText(), "Starting log.\n") << "closing keeps the text, as hiding does";
 }
 
 TEST_F(ShellRun, DebugLogGoesToAnInstalledSink) {

@@ -2,15 +2,18 @@
 // scratch one.
 #include "sensor_link.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "con_pnl_callbacks.h"
 #include "connect_panel.h"
 #include "koralink.h"
 #include "panels/connect_fields.h"
+#include "search/scan_report.h"
 #include "search_pnl_callbacks.h"
 #include "support/textutil.h"
 #include "toolkit/ui.h"
@@ -28,6 +31,30 @@ int OpenLine(LinkContext *ctx, const ConnectionSettings &s, bool accepted) {
         return KORALINK_init_tcp(ctx, s.remotePort, s.server,
                                  accepted ? KORALINK_OPEN_TCP_ACCEPTED : KORALINK_OPEN_TCP_PROBE);
     return 0;
+}
+
+int g_acceptedPauseMs = 800;
+
+// "Connected to COM34:115200baud" or "Connected to TCP-server 127.0.0.21:5000",
+// in the panel's language.
+std::string ConnectedText(PanelContext &ctx, const ConnectionSettings &s) {
+    char text[256];
+    if (s.mode == TRANSFER_TCPIP)
+        std::snprintf(text, sizeof text, "%s %s:%d", ctx.messages.Text(20), s.server, s.remotePort);
+    else
+        std::snprintf(text, sizeof text, "%s%d:%dbaud", ctx.messages.Text(19), s.comNumber,
+                      KoralinkBaudRate(s.baudCode));
+    return text;
+}
+
+// Keeps the window painted while the user reads the outcome.
+void PauseWithRepaints(int milliseconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    tk::ProcessDrawEvents();
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        tk::ProcessDrawEvents();
+    }
 }
 
 } // namespace
@@ -61,6 +88,12 @@ void AcceptConnection(PanelContext &ctx) {
 
     tk::HidePanel(panels.search);
     if (identified) {
+        // The connect panel says in green what was taken, long enough to be
+        // read, before the panels go.
+        ctx.acceptedJson = AcceptedConnectionJson(s, *shared);
+        tk::DisplayPanel(panels.con);
+        ctx.messages.Status(ConnectedText(ctx, s).c_str(), 1);
+        PauseWithRepaints(g_acceptedPauseMs);
         tk::HidePanel(panels.con);
         ctx.messages.Status(text, 1);
         // With both panels hidden the user could neither see nor end the
@@ -72,6 +105,28 @@ void AcceptConnection(PanelContext &ctx) {
         tk::DisplayPanel(panels.con);
         ctx.messages.Status(text, -1);
     }
+}
+
+void SetAcceptedPause(int milliseconds) {
+    g_acceptedPauseMs = milliseconds < 0 ? 0 : milliseconds;
+}
+
+std::string AcceptedConnectionJson(const ConnectionSettings &s, const LinkContext &link) {
+    auto text = [](const char *field, size_t size) {
+        return JsonString(std::string(field, strnlen(field, size)));
+    };
+    std::string json =
+        "{\"type\":" + std::to_string(s.mode) + ",\"id\":" + text(s.label, sizeof s.label);
+    if (IsSerialMode(s.mode))
+        json += ",\"comNumber\":" + std::to_string(s.comNumber) +
+                ",\"baudCode\":" + std::to_string(s.baudCode) +
+                ",\"baudRate\":" + std::to_string(KoralinkBaudRate(s.baudCode));
+    else if (s.mode == TRANSFER_TCPIP)
+        json += ",\"server\":" + text(s.server, sizeof s.server) +
+                ",\"remotePort\":" + std::to_string(s.remotePort);
+    json += ",\"serialNumber\":" + std::to_string(link.sensorSerial) +
+            ",\"version\":" + text(link.sensorType, sizeof link.sensorType) + "}";
+    return json;
 }
 
 int ProbeSensor(PanelContext &ctx, char *text, size_t textSize, SensorIdentity *identity) {

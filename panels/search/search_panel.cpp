@@ -7,6 +7,7 @@
 
 #include "con_pnl.h"
 #include "connection_tree.h"
+#include "port_announcer.h"
 #include "search/text_format.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
@@ -51,6 +52,7 @@ void OnConnectionSelected(PanelContext &ctx) {
     if (tree->selectedPosition == 0 || tree->selectedText[0] == '\0') {
         tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 1);
         EndProgressWith(tree, "");
+        PortAnnouncerSelected(nullptr);
         return;
     }
     ConnectionEntry entry;
@@ -95,6 +97,7 @@ void OnConnectionSelected(PanelContext &ctx) {
                       KoralinkBaudRate(code));
         EndProgressWith(tree, text);
     }
+    PortAnnouncerSelected(&entry);
     ctx.messages.Status("", 0);
 }
 
@@ -115,9 +118,11 @@ void StartSearchPanel(PanelContext &ctx) {
     ConnectionTree_SetSelectionCallback(ctx.tree, SelectionHook, &ctx);
     tk::SetPanelKeyCallback(search, "Esc", EscapeKey, &ctx);
     ctx.results = ctx.tree->entries;
+    StartPortAnnouncer(search, ctx.panels.con);
 }
 
 void StopSearchPanel(PanelContext &ctx) {
+    StopPortAnnouncer();
     ConnectionTree_Dispose(ctx.tree);
     ctx.tree = nullptr;
     ctx.results = nullptr;

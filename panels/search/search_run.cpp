@@ -7,6 +7,7 @@
 
 #include "connection_tree.h"
 #include "panels/panel_context.h"
+#include "port_announcer.h"
 #include "search/search_progress_plan.h"
 #include "search/search_worker.h"
 #include "search_panel.h"
@@ -232,6 +233,7 @@ void SearchAgain(PanelContext &ctx) {
         tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_COPY_COM_OR_IP, "");
         tk::SetCtrlVal(ctx.panels.search, SEARCH_PNL_STRG_CPY_BAUD_OR_PORT, "");
     }
+    PortAnnouncerSearchDone(ctx.tree ? ctx.tree->entries : nullptr);
 }
 
 // Waiting for a probe without freezing the window. The search stays on the

@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <netinet/in.h>
@@ -143,25 +146,13 @@ class LabBuilderImpl final : public LabBuilder {
     }
     int DiscoveryPort() const override { return lab_->discoveryPort_; }
 
-    // Port map: the same INI store the library reads it with.
-    bool WritePortMap(std::string *error) {
-        StoreGuard map{CreateIniStore(0)};
+    bool CheckPorts(std::string *error) const {
+        std::set<int> numbers;
         for (const PortEntry &p : lab_->ports_) {
-            std::string section = "COM" + std::to_string(p.comNumber);
-            if (HasSection(map.store, section.c_str()) == 1) {
+            if (!numbers.insert(p.comNumber).second) {
                 *error = "lab: COM" + std::to_string(p.comNumber) + " is used twice";
                 return false;
             }
-            PutText(map.store, section.c_str(), "Path", p.path.c_str());
-            PutText(map.store, section.c_str(), "Type", p.type.c_str());
-            PutText(map.store, section.c_str(), "Name", p.name.c_str());
-            PutText(map.store, section.c_str(), "TypeText", p.typeText.c_str());
-        }
-        int r = WriteIniFile(map.store, lab_->portMapPath_.c_str());
-        if (r != INI_OK) {
-            *error = "lab: cannot write the port map " + lab_->portMapPath_ + " (" +
-                     std::to_string(r) + ")";
-            return false;
         }
         return true;
     }
@@ -249,13 +240,115 @@ std::unique_ptr<Lab> Lab::Start(const std::string &labText, const std::string &p
         }
         lab->devices_.push_back(std::move(device));
     }
-    if (!builder.WritePortMap(error))
+    if (!builder.CheckPorts(error))
         return nullptr;
+    bool scheduled = false;
+    for (const PortEntry &p : lab->ports_) {
+        if (p.plugMs >= 0 && (p.unplugMs < 0 || p.plugMs <= p.unplugMs))
+            lab->absent_.insert(p.comNumber);
+        scheduled = scheduled || p.plugMs >= 0 || p.unplugMs >= 0;
+    }
+    {
+        std::lock_guard<std::mutex> lock(lab->portsMutex_);
+        if (!lab->WritePortMapLocked(error))
+            return nullptr;
+    }
     lab->wrotePortMap_ = true;
+    if (scheduled) {
+        Lab *self = lab.get();
+        lab->schedule_ = std::thread([self] { self->RunSchedule(); });
+    }
     return lab;
 }
 
+// Port map: the same INI store the library reads it with, written to a
+// temporary file and renamed over the old one, so that a listing never
+// reads half a file.
+bool Lab::WritePortMapLocked(std::string *error) {
+    StoreGuard map{CreateIniStore(0)};
+    for (const PortEntry &p : ports_) {
+        if (absent_.count(p.comNumber) != 0)
+            continue;
+        std::string section = "COM" + std::to_string(p.comNumber);
+        PutText(map.store, section.c_str(), "Path", p.path.c_str());
+        PutText(map.store, section.c_str(), "Type", p.type.c_str());
+        PutText(map.store, section.c_str(), "Name", p.name.c_str());
+        PutText(map.store, section.c_str(), "TypeText", p.typeText.c_str());
+    }
+    int r = WriteIniFile(map.store, portMapPath_.c_str());
+    if (r != INI_OK) {
+        *error = "lab: cannot write the port map " + portMapPath_ + " (" + std::to_string(r) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool Lab::SetPortPresent(int comNumber, bool present, std::string *error) {
+    std::lock_guard<std::mutex> lock(portsMutex_);
+    if (DevicePath(comNumber).empty()) {
+        *error = "lab: no port COM" + std::to_string(comNumber);
+        return false;
+    }
+    bool wasPresent = absent_.count(comNumber) == 0;
+    if (wasPresent == present)
+        return true;
+    if (present)
+        absent_.erase(comNumber);
+    else
+        absent_.insert(comNumber);
+    if (WritePortMapLocked(error))
+        return true;
+    if (present)
+        absent_.insert(comNumber);
+    else
+        absent_.erase(comNumber);
+    return false;
+}
+
+bool Lab::PortPresent(int comNumber) const {
+    std::lock_guard<std::mutex> lock(portsMutex_);
+    return !DevicePath(comNumber).empty() && absent_.count(comNumber) == 0;
+}
+
+// Plug= and Unplug= of the lab file, in the order of their times.
+void Lab::RunSchedule() {
+    struct Step {
+        int atMs;
+        int comNumber;
+        bool present;
+    };
+    std::vector<Step> steps;
+    for (const PortEntry &p : ports_) {
+        if (p.plugMs >= 0)
+            steps.push_back({p.plugMs, p.comNumber, true});
+        if (p.unplugMs >= 0)
+            steps.push_back({p.unplugMs, p.comNumber, false});
+    }
+    std::stable_sort(steps.begin(), steps.end(),
+                     [](const Step &a, const Step &b) { return a.atMs < b.atMs; });
+    auto start = std::chrono::steady_clock::now();
+    for (const Step &step : steps) {
+        {
+            std::unique_lock<std::mutex> lock(scheduleMutex_);
+            if (scheduleWake_.wait_until(lock, start + std::chrono::milliseconds(step.atMs),
+                                         [this] { return stopSchedule_; }))
+                return;
+        }
+        std::string error;
+        if (!SetPortPresent(step.comNumber, step.present, &error))
+            std::fprintf(stderr, "corvin-sim: %s\n", error.c_str());
+    }
+}
+
 Lab::~Lab() {
+    if (schedule_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(scheduleMutex_);
+            stopSchedule_ = true;
+        }
+        scheduleWake_.notify_all();
+        schedule_.join();
+    }
     devices_.clear();
     if (wrotePortMap_)
         unlink(portMapPath_.c_str());

@@ -113,9 +113,15 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvin-sim: %s\n", error.c_str());
         return 2;
     }
-    for (const auto &port : lab->Ports())
-        std::fprintf(stderr, "corvin-sim: COM%d %s on %s\n", port.comNumber, port.type.c_str(),
-                     port.path.c_str());
+    for (const auto &port : lab->Ports()) {
+        std::string when;
+        if (port.plugMs >= 0)
+            when += ", plugged in after " + std::to_string(port.plugMs) + " ms";
+        if (port.unplugMs >= 0)
+            when += ", pulled out after " + std::to_string(port.unplugMs) + " ms";
+        std::fprintf(stderr, "corvin-sim: COM%d %s on %s%s\n", port.comNumber, port.type.c_str(),
+                     port.path.c_str(), when.c_str());
+    }
     for (const auto &[device, endpoint] : lab->Endpoints())
         std::fprintf(stderr, "corvin-sim: [%s] on %s:%d\n", device.c_str(), endpoint.first.c_str(),
                      endpoint.second);

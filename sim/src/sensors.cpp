@@ -351,6 +351,15 @@ std::unique_ptr<Device> MakePtySensor(const SectionView &section, LabBuilder &la
     port.name = section.Text("Name", usb ? "Simulated USB UART (COM" + n + ")"
                                          : "Communications Port (COM" + n + ")");
     port.typeText = section.Text("TypeText", usb ? "USB serial adapter" : "Serial port");
+    long long plug = -1, unplug = -1;
+    if (!section.Int("Plug", -1, 0, 86400000, &plug, error) ||
+        !section.Int("Unplug", -1, 0, 86400000, &unplug, error)) {
+        close(master);
+        close(slave);
+        return nullptr;
+    }
+    port.plugMs = static_cast<int>(plug);
+    port.unplugMs = static_cast<int>(unplug);
     lab.AddPort(port);
     return std::make_unique<PtySensor>(master, slave, config);
 }

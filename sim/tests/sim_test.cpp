@@ -128,6 +128,8 @@ TEST(LabFile, RejectsWhatItCannotBuild) {
         {"[lab]\nLanTargets=127.255.255.255:0\n", "bad port"},
         // The context and the record carry a signed 32-bit serial number.
         {"[x]\nKind=USB\nCom=3\nSerial=2147483648\n", "Serial=2147483648"},
+        {"[x]\nKind=USB\nCom=3\nPlug=soon\n", "Plug=soon"},
+        {"[x]\nKind=COM\nCom=3\nUnplug=-5\n", "Unplug=-5"},
     };
     for (const Case &c : cases) {
         std::string error;
@@ -135,6 +137,61 @@ TEST(LabFile, RejectsWhatItCannotBuild) {
         EXPECT_NE(error.find(c.mention), std::string::npos)
             << "error \"" << error << "\" does not say " << c.mention;
     }
+}
+
+namespace {
+
+bool InPortMap(const Lab &lab, int comNumber) {
+    IniStore map = CreateIniStore(0);
+    bool found = ReadIniFile(map, lab.PortMapPath().c_str()) == INI_OK &&
+                 HasSection(map, ("COM" + std::to_string(comNumber)).c_str()) == 1;
+    DisposeIniStore(map);
+    return found;
+}
+
+// Waits until the port map holds the port or not; false after 5 s.
+bool AwaitPortMap(const Lab &lab, int comNumber, bool present) {
+    for (int i = 0; i < 500; ++i) {
+        if (InPortMap(lab, comNumber) == present && lab.PortPresent(comNumber) == present)
+            return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(LabPorts, PlugAndUnplugTimesTakePortsInAndOutOfThePortMap) {
+    std::string error;
+    auto lab = Lab::Start("[sensor steady]\nKind=COM\nCom=1\n"
+                          "[sensor late]\nKind=USB\nCom=36\nPlug=100\nUnplug=2000\n"
+                          "[sensor pulled]\nKind=USB\nCom=37\nUnplug=100\nPlug=2000\n",
+                          "", &error);
+    ASSERT_TRUE(lab) << error;
+    EXPECT_FALSE(InPortMap(*lab, 36)) << "a port plugged in later is absent at the start";
+    EXPECT_TRUE(InPortMap(*lab, 37)) << "a port pulled out later is present at the start";
+    EXPECT_EQ(lab->Ports().size(), 3u) << "Ports() names every port, present or not";
+    EXPECT_TRUE(AwaitPortMap(*lab, 36, true));
+    EXPECT_TRUE(AwaitPortMap(*lab, 37, false));
+    EXPECT_TRUE(AwaitPortMap(*lab, 36, false));
+    EXPECT_TRUE(AwaitPortMap(*lab, 37, true));
+    EXPECT_TRUE(InPortMap(*lab, 1));
+}
+
+TEST(LabPorts, PortsArePluggedByTheTestAtWill) {
+    std::string error;
+    auto lab =
+        Lab::Start("[sensor a]\nKind=USB\nCom=34\n[sensor b]\nKind=COM\nCom=2\n", "", &error);
+    ASSERT_TRUE(lab) << error;
+    ASSERT_TRUE(lab->SetPortPresent(34, false, &error)) << error;
+    EXPECT_FALSE(InPortMap(*lab, 34));
+    EXPECT_TRUE(InPortMap(*lab, 2));
+    EXPECT_FALSE(lab->PortPresent(34));
+    EXPECT_TRUE(lab->SetPortPresent(34, false, &error)) << "pulling twice is no error";
+    ASSERT_TRUE(lab->SetPortPresent(34, true, &error)) << error;
+    EXPECT_TRUE(InPortMap(*lab, 34));
+    EXPECT_FALSE(lab->SetPortPresent(9, true, &error));
+    EXPECT_NE(error.find("COM9"), std::string::npos) << error;
 }
 
 TEST(SensorBehaviour, AnswersAndStatusCodes) {

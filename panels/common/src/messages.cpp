@@ -10,7 +10,7 @@
 #include "toolkit/ui.h"
 
 namespace {
-enum { kMessageCount = 19, kMaxMessageLength = 254 };
+enum { kMessageCount = 21, kMaxMessageLength = 254 };
 } // namespace
 
 const char *Messages::Text(int index) {

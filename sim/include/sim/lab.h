@@ -32,6 +32,12 @@
 //                               (a USB adapter's latency timer)
 //   WrongRate=silent|noise      what the sensor sends when spoken to at another rate
 //   Host=127.0.0.2  Port=0      TCP sensors: loopback address, port (0: any free port)
+//   Plug=2000  Unplug=5000      USB and COM: the port enters the port map this many
+//                               ms after the lab started (absent until then) and
+//                               leaves it again at Unplug (Unplug before Plug:
+//                               pulled out, then plugged in again). The sensor on
+//                               the pseudo-terminal keeps running throughout, as a
+//                               sensor on a pulled adapter would.
 //
 //   [sensor vm-uart]
 //   Kind=Pty                    a sensor on a pseudo-terminal for another program
@@ -46,12 +52,16 @@
 #ifndef CORVINSIM_LAB_H
 #define CORVINSIM_LAB_H
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -82,6 +92,10 @@ struct PortEntry {
     std::string type; // "USB" or "COM"
     std::string name;
     std::string typeText;
+    // Times after the lab's start at which the port enters and leaves the
+    // port map; -1: at the start, never.
+    int plugMs = -1;
+    int unplugMs = -1;
 };
 
 class Device {
@@ -124,7 +138,13 @@ class Lab {
     const std::vector<std::pair<std::string, std::string>> &Environment() const { return env_; }
     // setenv() of Environment() in this process, for in-process tests.
     void ApplyEnvironment() const;
+    // Every port the lab file names, present in the port map or not.
     const std::vector<PortEntry> &Ports() const { return ports_; }
+    // Plugs a port in (present) or pulls it out: rewrites the port map
+    // (atomically) with or without it. False and *error for a COM number the
+    // lab does not have or a port map that cannot be written.
+    bool SetPortPresent(int comNumber, bool present, std::string *error);
+    bool PortPresent(int comNumber) const;
     // Device path of a COM number; empty when the lab has no such port.
     std::string DevicePath(int comNumber) const;
     // TCP endpoint of a device by section name ("sensor tcp1"); port 0 when unknown.
@@ -140,6 +160,8 @@ class Lab {
   private:
     Lab() = default;
     friend class LabBuilderImpl;
+    bool WritePortMapLocked(std::string *error);
+    void RunSchedule();
 
     std::vector<std::unique_ptr<Device>> devices_;
     std::vector<PortEntry> ports_;
@@ -149,6 +171,13 @@ class Lab {
     bool wrotePortMap_ = false;
     std::string tempDir_;
     int discoveryPort_ = 0;
+
+    mutable std::mutex portsMutex_;
+    std::set<int> absent_; // COM numbers left out of the port map
+    std::mutex scheduleMutex_;
+    std::condition_variable scheduleWake_;
+    bool stopSchedule_ = false;
+    std::thread schedule_;
 };
 
 // ---- sensor behaviour, shared by every device that plays a sensor ----

@@ -3,12 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "../src/internal.h"
 #include "toolkit/ui.h"
 
 namespace {
@@ -198,6 +206,107 @@ TEST_F(Services, ConsoleAppendsAsWrittenClearsAndKeepsOptions) {
     EXPECT_FALSE(ConsoleVisible()) << "output without bring-to-front must not show the console";
     ConsoleSetOptions(100000, 0, 0);
     ConsoleClear();
+}
+
+QWidget *ConsoleWindow() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("DebugConsole"))
+            return w;
+    return nullptr;
+}
+
+TEST_F(Services, ConsoleClosedByItsWindowButtonHidesKeepsTextAndTellsTheProgram) {
+    static int closes = 0;
+    closes = 0;
+    ConsoleSetCloseCallback([](void *data) { ++*static_cast<int *>(data); }, &closes);
+    ConsoleClear();
+    ConsoleSetOptions(100000, 1, 1);
+    ConsoleSetVisible(1);
+    ConsolePrint("kept\n");
+    QWidget *console = ConsoleWindow();
+    ASSERT_NE(console, nullptr);
+    console->close(); // as the window button does
+    EXPECT_TRUE(WaitFor([] {
+        ProcessSystemEvents();
+        return closes == 1;
+    })) << "the program must hear that the console was closed";
+    EXPECT_FALSE(ConsoleVisible());
+    EXPECT_EQ(ConsoleText(), "kept\n");
+    ConsoleSetCloseCallback(nullptr, nullptr);
+    ConsoleSetOptions(100000, 0, 0);
+    ConsoleClear();
+}
+
+TEST_F(Services, ConsoleLogIsCopiedAndSaved) {
+    ConsoleClear();
+    ConsolePrint("Starting log.\nCOM34: sensor #04711\n");
+    ConsoleCopyLog();
+    EXPECT_EQ(ClipboardText(), "Starting log.\nCOM34: sensor #04711\n");
+
+    char dir[] = "/tmp/console-save-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string path = std::string(dir) + "/log.txt";
+    std::string error;
+    ASSERT_EQ(ConsoleSaveLog(path.c_str(), &error), 0) << error;
+    std::stringstream saved;
+    saved << std::ifstream(path).rdbuf();
+    EXPECT_EQ(saved.str(), ConsoleText());
+    std::string missing = std::string(dir) + "/no/such/folder/log.txt";
+    EXPECT_EQ(ConsoleSaveLog(missing.c_str(), &error), -1);
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+    std::remove(path.c_str());
+    rmdir(dir);
+
+    // The buttons do the same.
+    QWidget *console = ConsoleWindow();
+    ASSERT_NE(console, nullptr);
+    auto *copy = console->findChild<QPushButton *>(QStringLiteral("CopyLog"));
+    ASSERT_NE(copy, nullptr);
+    ClipboardPutText("");
+    copy->click();
+    EXPECT_EQ(ClipboardText(), ConsoleText());
+    ConsoleClear();
+}
+
+TEST_F(Services, ConsoleIsPlacedBesideTheMainWindowNeverOverItsMenuBar) {
+    int panel = LoadPanel(0, "ToolkitTest.uir", 2);
+    ASSERT_GT(panel, 0) << LastLoadError();
+    auto *main = qobject_cast<QMainWindow *>(detail::FindPanel(panel)->top.data());
+    ASSERT_NE(main, nullptr);
+    DisplayPanel(panel);
+    // Sizes of any kind, whatever the panel allows.
+    main->setMinimumSize(100, 100);
+    main->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QRect screen = main->screen()->availableGeometry();
+    struct Case {
+        const char *what;
+        QRect main;
+        bool roomBeside; // the console must then not touch the main window at all
+    };
+    const Case cases[] = {
+        {"narrow window at the left", {screen.left(), screen.top(), 150, 200}, true},
+        {"small window at the right", {screen.right() - 300, screen.top() + 40, 250, 200}, true},
+        {"wide window at the top", {screen.left(), screen.top(), screen.width() - 20, 150}, true},
+        {"window filling the screen", screen.adjusted(0, 0, -10, -10), false},
+    };
+    for (const Case &c : cases) {
+        main->setGeometry(c.main);
+        ConsoleSetSize(400, 600);
+        ConsoleSetPosition(50, 50);
+        ConsolePlaceBeside(panel);
+        ConsoleSetVisible(1);
+        QWidget *console = ConsoleWindow();
+        ASSERT_NE(console, nullptr);
+        QRect placed = console->frameGeometry();
+        QRect menu(main->menuWidget()->mapToGlobal(QPoint(0, 0)), main->menuWidget()->size());
+        EXPECT_FALSE(placed.intersects(menu)) << c.what << ": the console covers the menu bar";
+        if (c.roomBeside) {
+            EXPECT_FALSE(placed.intersects(main->frameGeometry())) << c.what;
+        }
+        EXPECT_TRUE(screen.contains(placed)) << c.what << ": the console leaves the screen";
+        ConsoleSetVisible(0);
+    }
+    DiscardPanel(panel);
 }
 
 TEST_F(Services, WaitCursorIsBalancedAndClipboardRoundTrips) {

@@ -12,9 +12,11 @@ class Messages {
     // status fields of the other three panels. Zero handles silence them.
     void Bind(const PanelSet &panels) { panels_ = panels; }
 
-    // Message text 0..18 (item labels of the message ring on the search
+    // Message text 0..20 (item labels of the message ring on the search
     // panel), in one of four rotating 256-byte slots; cut at 254 bytes. An
-    // index outside 0..18 gives an empty text.
+    // index outside 0..20 gives an empty text. 19 and 20 ("Connected to
+    // COM", "Connected to TCP-server") are the program's own, for the end
+    // after an accept.
     const char *Text(int index);
 
     // Coloured status line on the connect and converter panels: level < 0

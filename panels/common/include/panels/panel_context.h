@@ -54,6 +54,9 @@ struct PanelContext {
     const LinkApi *api = nullptr; // null: the library itself
     // The history file read when the settings file did not load.
     std::string fallbackHistoryPath;
+    // The connection a successful accept took, as one line of JSON for the
+    // program's standard output; empty until then.
+    std::string acceptedJson;
 
     // The calls one panel offers the others, set by the panel that owns
     // them when it registers its callbacks; unset they do nothing.

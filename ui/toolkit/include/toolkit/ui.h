@@ -283,6 +283,19 @@ bool ConsoleVisible();
 bool ConsoleLineNumbersShown();
 int ConsoleMaxLines();
 std::string ConsoleText(); // the whole text, for tests
+// Output shows a hidden console; it never raises a shown one or takes the
+// focus (the console is a window the user reads beside the main one).
+// Moves the console beside the panel's window, on its screen: right of it,
+// else left, below or above, else narrower beside it; where no side has
+// room, at the screen's edge below the panel's menu bar, never over it.
+void ConsolePlaceBeside(int panel);
+// Runs fn(data) when the user closed the console with its own window
+// button (it is hidden then, its text kept), once no callback runs.
+void ConsoleSetCloseCallback(void (*fn)(void *), void *data);
+// The console's buttons: the whole text to a file (UTF-8, the file replaced
+// only once written; 0, or -1 and the cause in *error) and to the clipboard.
+int ConsoleSaveLog(const char *path, std::string *error);
+void ConsoleCopyLog();
 
 } // namespace tk
 
