@@ -39,7 +39,8 @@ void CC_CON_MENU_CONFIGURE(int, int, void *data, int) {
     tk::DisplayPanel(panels.con);
 }
 
-void CC_CON_MENU_EXIT(int, int, void *, int) {
+void CC_CON_MENU_EXIT(int, int, void *data, int) {
+    StateOf(data).ui.CancelSearch();
     tk::QuitUserInterface(0);
 }
 

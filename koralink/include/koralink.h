@@ -170,6 +170,13 @@ KORALINK_API const char *KORALINK_get_LAN_error(void);
 // the program's debug log. Valid until the calling thread's next call of it.
 KORALINK_API const char *KORALINK_get_config_warnings(void);
 
+// on = 1: every wait of the library (an answer, a TCP connect, the converter
+// discovery window) ends within about 20 ms as if its time had run out, and
+// waits begun later end at once, until it is called with 0. For a caller
+// that cancels a search from another thread; the lines stay open until the
+// caller closes them.
+KORALINK_API void KORALINK_abort_waits(int on);
+
 #ifdef __cplusplus
 } // extern "C"
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "abort.h"
 #include "config.h"
 #include "lanconfig.h"
 #include "segcp.h"
@@ -237,9 +238,10 @@ int SearchLan(ListType *list) {
     auto deadline = start + std::chrono::milliseconds(cfg.windowMs);
     auto quietEnd = deadline;
     uint8_t buf[segcp::kMaxReply + 1];
-    while (MsLeft(std::min(deadline, quietEnd)) > 0) {
+    while (MsLeft(std::min(deadline, quietEnd)) > 0 && !WaitsAborted()) {
         UdpEndpoint from;
-        long n = sock.Receive(buf, segcp::kMaxReply, MsLeft(std::min(deadline, quietEnd)), &from);
+        long n = sock.Receive(buf, segcp::kMaxReply,
+                              AbortSlice(MsLeft(std::min(deadline, quietEnd))), &from);
         if (n < 0)
             return Fail(-3, std::string("the UDP port failed while collecting replies: ") +
                                 std::strerror(errno));

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "abort.h"
 #include "config.h"
 #include "koralink.h"
 #include "lan.h"
@@ -295,6 +296,10 @@ KORALINK_API const char *KORALINK_get_config_warnings(void) {
     thread_local std::string copy;
     copy = SettingWarnings();
     return copy.c_str();
+}
+
+KORALINK_API void KORALINK_abort_waits(int on) {
+    koralink::SetWaitsAborted(on != 0);
 }
 
 KORALINK_API int KORALINK_close(LinkContext *ctx) {

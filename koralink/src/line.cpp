@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "abort.h"
 #include "support/textutil.h"
 
 namespace koralink {
@@ -179,6 +180,8 @@ Line::AwaitEnd Line::Await(uint8_t command, Clock::time_point leftWire, Frame *a
 
     for (;;) {
         auto now = Clock::now();
+        if (WaitsAborted())
+            return AwaitEnd::Nothing;
         if (now >= deadline) {
             // Last chance: a stalled frame start may hide a complete answer.
             Frame f;
@@ -192,8 +195,8 @@ Line::AwaitEnd Line::Await(uint8_t command, Clock::time_point leftWire, Frame *a
         }
         auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         size_t got = 0;
-        IoResult read =
-            transport_->Read(buffer, sizeof buffer, static_cast<int>(waitMs), &got, &cause);
+        IoResult read = transport_->Read(buffer, sizeof buffer,
+                                         AbortSlice(static_cast<int>(waitMs)), &got, &cause);
         if (read == IoResult::Timeout)
             continue;
         if (read != IoResult::Ok) {

@@ -2,6 +2,7 @@
 #include "transport.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -9,6 +10,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "abort.h"
 
 namespace koralink {
 
@@ -111,10 +114,18 @@ std::unique_ptr<Transport> OpenTcp(uint32_t ip, int port, int timeoutMs, std::st
     }
     if (r != 0) {
         pollfd p{fd, POLLOUT, 0};
-        int ready;
-        do {
-            ready = poll(&p, 1, timeoutMs);
-        } while (ready < 0 && errno == EINTR);
+        int ready = 0;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!WaitsAborted()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            ready = poll(&p, 1, AbortSlice(static_cast<int>(left.count())));
+            if (ready > 0 || (ready < 0 && errno != EINTR))
+                break;
+            ready = 0;
+        }
         if (ready == 0) {
             *cause = "no connection within " + std::to_string(timeoutMs) + " ms";
             close(fd);

@@ -8,9 +8,11 @@
 // within N ms" instead of "connection refused".
 #include "transport.h"
 
+#include <chrono>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "abort.h"
 #include "net_common.h"
 #include "support/windows_text.h"
 
@@ -139,7 +141,17 @@ std::unique_ptr<Transport> OpenTcp(uint32_t ip, int port, int timeoutMs, std::st
             return nullptr;
         }
         bool failed = false;
-        int ready = Wait(s, true, timeoutMs, &failed);
+        int ready = 0;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!WaitsAborted()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            ready = Wait(s, true, AbortSlice(static_cast<int>(left.count())), &failed);
+            if (ready != 0)
+                break;
+        }
         if (ready == 0) {
             *cause = "no connection within " + std::to_string(timeoutMs) + " ms";
             closesocket(s);

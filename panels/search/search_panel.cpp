@@ -38,6 +38,10 @@ void SelectionHook(void *data) {
     OnConnectionSelected(ContextOf(data));
 }
 
+void EscapeKey(void *data) {
+    ContextOf(data).CancelSearch();
+}
+
 } // namespace
 
 void OnConnectionSelected(PanelContext &ctx) {
@@ -112,6 +116,7 @@ void StartSearchPanel(PanelContext &ctx) {
     ConnectionTree_SetGroupLabels(ctx.tree, standard.lanLabel, standard.usbLabel,
                                   standard.otherLabel);
     ConnectionTree_SetSelectionCallback(ctx.tree, SelectionHook, &ctx);
+    tk::SetPanelKeyCallback(search, "Esc", EscapeKey, &ctx);
     ctx.results = ctx.tree->entries;
     StartPortAnnouncer(search, ctx.panels.con);
 }
@@ -123,17 +128,26 @@ void StopSearchPanel(PanelContext &ctx) {
     ctx.results = nullptr;
 }
 
-int CC_SEARCH_PNL(int panel, int event, void *, int, int) {
+int CC_SEARCH_PNL(int panel, int event, void *data, int, int) {
     if (event == tk::EVENT_CLOSE) {
+        // A running search ends first (its loop returns once it has closed
+        // its lines); the quit then takes the usual way out.
+        ContextOf(data).CancelSearch();
         tk::HidePanel(panel);
         tk::QuitUserInterface(0);
     }
     return 0;
 }
 
+// The search button reads "Cancel" while a search runs.
 int CC_PICT_SEARCH_AGAIN(int, int, int event, void *data, int, int) {
-    if (event == tk::EVENT_COMMIT)
-        SearchAgain(ContextOf(data));
+    if (event != tk::EVENT_COMMIT)
+        return 0;
+    PanelContext &ctx = ContextOf(data);
+    if (ctx.Searching())
+        ctx.CancelSearch();
+    else
+        SearchAgain(ctx);
     return 0;
 }
 
@@ -146,9 +160,11 @@ int CC_PICT_SEARCH_CONFIG(int, int, int event, void *data, int, int) {
     return 0;
 }
 
-int CC_PICT_SEARCH_EXIT(int, int, int event, void *, int, int) {
-    if (event == tk::EVENT_COMMIT)
+int CC_PICT_SEARCH_EXIT(int, int, int event, void *data, int, int) {
+    if (event == tk::EVENT_COMMIT) {
+        ContextOf(data).CancelSearch();
         tk::QuitUserInterface(0);
+    }
     return 0;
 }
 

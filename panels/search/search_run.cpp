@@ -9,6 +9,7 @@
 #include "panels/panel_context.h"
 #include "port_announcer.h"
 #include "search/search_progress_plan.h"
+#include "search/search_worker.h"
 #include "search_panel.h"
 #include "search_pnl.h"
 #include "toolkit/ui.h"
@@ -89,33 +90,127 @@ int ConnectionTree_Search(ConnectionTree *tree, ListType records, int probe, con
     return 0;
 }
 
+namespace {
+
+// What the window offers changes while a search runs: the search button
+// cancels it, and what the busy flag would refuse is dimmed instead of
+// taking clicks that then do nothing.
+class SearchingLook {
+  public:
+    explicit SearchingLook(const PanelContext &ctx)
+        : panel_(ctx.panels.search), menu_(ctx.panels.menuBar) {
+        tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, &label_);
+        tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED,
+                             &acceptDimmed_);
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, "Cancel");
+        Dim(1);
+    }
+    ~SearchingLook() {
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             label_.c_str());
+        Dim(0);
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, acceptDimmed_);
+    }
+    SearchingLook(const SearchingLook &) = delete;
+    SearchingLook &operator=(const SearchingLook &) = delete;
+
+  private:
+    void Dim(int on) const {
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, on);
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_CONFIG, tk::ATTR_DIMMED, on);
+        if (menu_ > 0) {
+            tk::SetMenuBarAttribute(menu_, CON_MENU_SENSOR_RESEARCH, tk::ATTR_DIMMED, on);
+            tk::SetMenuBarAttribute(menu_, CON_MENU_SENSOR_CONFIGURE, tk::ATTR_DIMMED, on);
+        }
+    }
+
+    int panel_, menu_;
+    std::string label_;
+    int acceptDimmed_ = 0;
+};
+
+// Keeps the window answering until the worker is done: its log lines and
+// progress steps are passed on here, on the UI thread, in the order the
+// search wrote them. User input is handled meanwhile; what would start
+// another long operation is dimmed or refused by the busy flag.
+void PumpUntilDone(SearchWorker &worker, SearchLog *log, SearchProgress *bar) {
+    while (!worker.Done()) {
+        tk::ProcessSystemEvents();
+        worker.Deliver(log, bar);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.Finish(log, bar);
+}
+
+} // namespace
+
 void RunConnectionSearch(PanelContext &ctx) {
     ConnectionTree *tree = ctx.tree;
     ListType records = ListCreate(sizeof(ConnectionRecord));
-    if (!records)
+    ListType found = ListCreate(sizeof(ConnectionEntry));
+    if (!records || !found) {
+        if (records)
+            ListDispose(records);
+        if (found)
+            ListDispose(found);
         return;
+    }
     bool hasBar = tree && tree->hasProgress;
     BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
     WholeSearchProgress bar(&driver, !ctx.skipBaudSearch);
     SearchLog *log = ctx.debugLog.ForSearch();
-    SearchRequest request = RequestFor(ctx.Api(), log, 1, hasBar ? &bar : nullptr, false);
-    request.texts = {ctx.messages.Text(0), ctx.messages.Text(1), ctx.messages.Text(2),
-                     ctx.messages.Text(3)};
-    ListConnections(request, &records);
+    const LinkApi &api = ctx.Api();
+    ListingTexts texts{ctx.messages.Text(0), ctx.messages.Text(1), ctx.messages.Text(2),
+                       ctx.messages.Text(3)};
+    bool probe = !ctx.skipBaudSearch;
 
-    g_searchProgress = hasBar ? &bar : nullptr;
+    // The search runs on the worker with its own lists: the tree keeps
+    // showing (and offering) the previous search's connections until the
+    // new ones are complete, and stays so when the search is cancelled.
     // The menu's all rates, and a rate just written to a sensor (that is
-    // where it now is, perhaps above the five).
-    g_allRates = ctx.searchAllRates;
+    // where it now is, perhaps above the five), go with it.
+    bool allRates = ctx.searchAllRates;
+    std::vector<int> extraCycleCodes;
     if (ctx.rateJustWritten >= 0)
-        g_extraCycleCodes = {ctx.rateJustWritten};
-    ConnectionTree_Search(tree, records, ctx.skipBaudSearch ? 0 : 1, &ctx.Api(), log);
-    g_searchProgress = nullptr;
-    g_allRates = false;
-    g_extraCycleCodes.clear();
-    if (!ctx.skipBaudSearch)
-        ctx.rateJustWritten = -1;
-    ConnectionTree_Show(tree);
+        extraCycleCodes = {ctx.rateJustWritten};
+    SearchWorker worker;
+    auto job = [&api, texts, probe, allRates, extraCycleCodes, records, found,
+                wantLog = log != nullptr](SearchLog &queuedLog, SearchProgress &queuedBar,
+                                          CancelToken &cancel) {
+        ListType listed = records;
+        SearchRequest request;
+        request.api = &api;
+        request.log = wantLog ? &queuedLog : nullptr;
+        request.progress = &queuedBar;
+        request.texts = texts;
+        request.cancel = cancel.Flag();
+        ListConnections(request, &listed);
+        request.probe = probe;
+        request.allRates = allRates;
+        request.extraCycleCodes = extraCycleCodes;
+        IdentifyRecords(request, listed, found);
+    };
+    {
+        SearchingLook look(ctx);
+        ctx.searchCancel = &worker.Token();
+        worker.Start(job, &api);
+        PumpUntilDone(worker, log, hasBar ? &bar : nullptr);
+        ctx.searchCancel = nullptr;
+    }
+    bool cancelled = worker.Token().Cancelled();
+    if (tree && !cancelled) {
+        if (probe)
+            ctx.rateJustWritten = -1;
+        ListClear(tree->entries);
+        ConnectionEntry entry;
+        for (int k = 1; k <= ListNumItems(found); ++k)
+            if (ListGetItem(found, &entry, k) == 0)
+                ListInsertItem(tree->entries, &entry, LIST_END);
+        ConnectionTree_Show(tree);
+    } else if (cancelled && hasBar) {
+        EndProgress(tree->progressPanel, tree->progressControl, nullptr, "Search cancelled");
+    }
+    ListDispose(found);
     ListDispose(records);
 }
 
@@ -123,7 +218,6 @@ void SearchAgain(PanelContext &ctx) {
     BusyGuard busy(ctx);
     if (!busy)
         return;
-    tk::ClearListCtrl(ctx.panels.search, SEARCH_PNL_TREE_CONNECTIONS);
     tk::HidePanel(ctx.panels.con);
     tk::DisplayPanel(ctx.panels.search);
     ConnectionTree *tree = ctx.tree;

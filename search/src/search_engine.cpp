@@ -233,6 +233,9 @@ class Identification {
         otherPassEntries_ = finalEntries;
     }
 
+    // True once the search is cancelled; the log says so once per run.
+    bool Stopped(const Pass &pass) const;
+
   private:
     bool applies(const Pass &pass, const ConnectionEntry &entry) const {
         return pass.network ? entry.isNetwork != 0 : entry.serialProbe != 0;
@@ -259,6 +262,7 @@ class Identification {
     ExchangeWaiter waiter_;
     std::vector<std::string> *openErrors_;
     const std::atomic<bool> *cancel_;
+    mutable bool reported_ = false;
     ListType entries_;
     WorkStorage &work_;
     RecordedLog *otherPassLog_ = nullptr;
@@ -324,6 +328,8 @@ void Identification::logSkip(int i, const ConnectionEntry &entry, bool applicabl
 }
 
 void Identification::round(const Pass &pass, int m) {
+    if (Stopped(pass))
+        return;
     if (!pass.startAfterOpening)
         progress_->Start(pass.progressText.c_str());
     if (pass.network)
@@ -367,7 +373,7 @@ void Identification::openPass(const Pass &pass, int m) {
         LinkContext *ctx = &work_.contexts[i - 1];
         work_.handles[i - 1] = 0;
         work_.opened[i - 1] = 0;
-        if (ListGetItem(entries_, &entry, i) != 0)
+        if (Stopped(pass) || ListGetItem(entries_, &entry, i) != 0)
             continue;
         bool applicable = applies(pass, entry);
         if (entry.identified || !applicable || work_.blacklisted[i - 1]) {
@@ -405,9 +411,26 @@ void Identification::waitPass(const Pass &pass, int m) {
         if (ListGetItem(entries_, &entry, i) != 0)
             continue;
         Names names = NamesOf(pass, entry);
+        if (Stopped(pass)) {
+            // The library's waits end at once now: collect each exchange
+            // still running and close its line, without a word per line.
+            if (work_.handles[i - 1] != 0)
+                wait(ctx, &work_.handles[i - 1]);
+            if (work_.handles[i - 1] != 0 || work_.opened[i - 1])
+                api_.close(ctx);
+            work_.handles[i - 1] = 0;
+            work_.opened[i - 1] = 0;
+            continue;
+        }
         if (work_.handles[i - 1] != 0) {
             logAt("Waiting for answer on connection %d: %s\n", i, names.answering.c_str());
             int result = wait(ctx, &work_.handles[i - 1]);
+            if (Stopped(pass)) {
+                logAt("Close connection %d: %s.\n", i, names.name.c_str());
+                api_.close(ctx);
+                work_.opened[i - 1] = 0;
+                continue;
+            }
             if (result == 0) {
                 logAt("Valid answer from connection %d: %s\n", i, names.answering.c_str());
                 ApplyAnswers(&entry, ask(pass, i, entry), pass.network ? 0 : pass.baud);
@@ -432,6 +455,19 @@ void Identification::waitPass(const Pass &pass, int m) {
         work_.opened[i - 1] = 0;
         progress_->Advance(pass.progressText.c_str());
     }
+}
+
+bool Identification::Stopped(const Pass &pass) const {
+    if (!cancelled())
+        return false;
+    if (!reported_) {
+        reported_ = true;
+        if (pass.network)
+            log_("Search cancelled while checking network devices.\n");
+        else
+            log_("Search cancelled while checking connections with %d baud.\n", pass.baud);
+    }
+    return true;
 }
 
 // Asks a sensor that answered LINE OK for its serial number and version.
@@ -787,6 +823,8 @@ void List(const SearchRequest &request, ListType *records,
         log("COM access error.\n");
     else
         log("Searching COM.\n");
+    if (request.cancel && request.cancel->load())
+        log("Search cancelled while listing the connections.\n");
     progress->End(request.texts.done.c_str());
 }
 
@@ -869,6 +907,7 @@ const LinkApi &KoralinkApi() {
         KORALINK_close,
         KORALINK_get_LAN_error,
         KORALINK_get_config_warnings,
+        KORALINK_abort_waits,
     };
     return api;
 }

@@ -216,9 +216,9 @@ const char *ConfigWarnings() {
     return g_lab.configWarnings.c_str();
 }
 
-const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,     InitTcp, InitRs232,
-                          Exchange,  ThreadExchange, WaitFinish,    Header,  Data,
-                          Close,     LanError,       ConfigWarnings};
+const LinkApi kFakeApi = {SearchLan, SearchUsb,      SearchCom,      InitTcp, InitRs232,
+                          Exchange,  ThreadExchange, WaitFinish,     Header,  Data,
+                          Close,     LanError,       ConfigWarnings, nullptr};
 
 } // namespace
 

@@ -2,11 +2,17 @@
 
 #include <cstring>
 
+#include "search/search_worker.h"
 #include "toolkit/ui.h"
 
 void PanelContext::SearchAgain() {
     if (searchAgainFn)
         searchAgainFn(*this);
+}
+
+void PanelContext::CancelSearch() {
+    if (searchCancel)
+        searchCancel->Cancel();
 }
 
 void PanelContext::ShowTransferMode(int mode) {

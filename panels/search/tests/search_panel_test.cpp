@@ -2,8 +2,12 @@
 // double behind the search.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "connection_tree.h"
@@ -14,6 +18,37 @@
 #include "toolkit/ui.h"
 
 namespace {
+
+// What a user does while a search runs, and what the window showed then.
+struct DuringSearch {
+    int panel = 0;
+    int (*act)(int panel) = nullptr;
+    std::atomic<bool> acted{false};
+    std::string buttonLabel;
+    int acceptDimmed = -1, configDimmed = -1;
+};
+DuringSearch g_during;
+
+// The COM listing of the search, on its worker: the user acts on the UI
+// thread meanwhile, and the listing returns once that is done.
+int ListComWhileTheUserActs(ListType *list) {
+    tk::PostToGuiThread(
+        [](void *) {
+            int panel = g_during.panel;
+            tk::GetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                                 &g_during.buttonLabel);
+            tk::GetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED,
+                                 &g_during.acceptDimmed);
+            tk::GetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_CONFIG, tk::ATTR_DIMMED,
+                                 &g_during.configDimmed);
+            g_during.act(panel);
+            g_during.acted = true;
+        },
+        nullptr);
+    while (!g_during.acted)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return FakeLinkApi().search_local_COM(list);
+}
 
 class SearchPanel : public ::testing::Test {
   protected:
@@ -243,13 +278,40 @@ double BarValue() {
     tk::GetCtrlVal(g_barPanel, SEARCH_PNL_PRBR_PROGRESS, &value);
     return value;
 }
+// The bar as the window shows it when a probe opens its line (on the
+// search's thread): once everything the search wrote before has reached the
+// window. Two trips through the UI thread, between which the search panel
+// passes on what the search queued.
+std::mutex g_barMutex;
+void NoteBarAtOpen() {
+    struct Trip {
+        std::atomic<bool> done{false};
+        double value = -1;
+    };
+    double value = -1;
+    for (int trip = 0; trip < 2; ++trip) {
+        Trip t;
+        tk::PostToGuiThread(
+            [](void *data) {
+                auto *asked = static_cast<Trip *>(data);
+                asked->value = BarValue();
+                asked->done = true;
+            },
+            &t);
+        while (!t.done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        value = t.value;
+    }
+    std::lock_guard<std::mutex> lock(g_barMutex);
+    g_barAtOpen.push_back(value);
+}
 int OpenSerialSeen(LinkContext *ctx, int com, int code, int mode) {
     if (ctx)
-        g_barAtOpen.push_back(BarValue());
+        NoteBarAtOpen();
     return FakeLinkApi().init_rs232(ctx, com, code, mode);
 }
 int OpenTcpSeen(LinkContext *ctx, int port, const char *ip, int mode) {
-    g_barAtOpen.push_back(BarValue());
+    NoteBarAtOpen();
     return FakeLinkApi().init_tcp(ctx, port, ip, mode);
 }
 
@@ -313,3 +375,61 @@ TEST_F(SearchPanel, ConfigSwitchesPanelsAndCloseHidesTheSearchPanel) {
 }
 
 } // namespace
+
+TEST_F(SearchPanel, ACancelledSearchKeepsThePreviousTreeAndSaysSo) {
+    struct Case {
+        const char *action;
+        int (*act)(int panel);
+    } cases[] = {
+        {"search button",
+         [](int panel) {
+             return tk::CallCtrlCallback(panel, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::EVENT_COMMIT, 0,
+                                         0);
+         }},
+        {"window closed", [](int panel) { return tk::CallPanelCallback(panel, tk::EVENT_CLOSE); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.action);
+        InstallFakeLink();
+        ListClear(ctx_.tree->entries);
+        AddEntry(SerialRecord(KORALINK_TYPE_COM, 3, "COM3", "COM port"), 1, 19200);
+        ConnectionTree_Show(ctx_.tree);
+        int shownBefore = 0;
+        tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &shownBefore);
+        std::string labelBefore;
+        tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             &labelBefore);
+        Lab().com.push_back(SerialRecord(KORALINK_TYPE_COM, 4, "COM4", "COM port"));
+        FakePort port;
+        port.com = 4;
+        port.answersAtCode = {KORALINK_BAUD_115200};
+        Lab().ports.push_back(port);
+        LinkApi api = FakeLinkApi();
+        api.search_local_COM = ListComWhileTheUserActs;
+        ctx_.api = &api;
+        g_during.panel = searchPanel_;
+        g_during.act = c.act;
+        g_during.acted = false;
+
+        SearchAgain(ctx_);
+
+        EXPECT_TRUE(g_during.acted);
+        EXPECT_EQ(g_during.buttonLabel, "Cancel");
+        EXPECT_EQ(g_during.acceptDimmed, 1);
+        EXPECT_EQ(g_during.configDimmed, 1);
+        EXPECT_FALSE(ctx_.busy);
+        EXPECT_FALSE(ctx_.Searching());
+        EXPECT_EQ(Lab().openLines, 0);
+        EXPECT_EQ(ListNumItems(ctx_.tree->entries), 1) << "the previous tree is kept";
+        int shown = 0;
+        tk::GetNumListItems(searchPanel_, SEARCH_PNL_TREE_CONNECTIONS, &shown);
+        EXPECT_EQ(shown, shownBefore);
+        std::string label;
+        tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
+        EXPECT_EQ(label, "Search cancelled");
+        tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             &label);
+        EXPECT_EQ(label, labelBefore);
+        ctx_.api = &FakeLinkApi();
+    }
+}

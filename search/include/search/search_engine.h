@@ -91,6 +91,9 @@ struct LinkApi {
     const char *(*get_LAN_error)();
     // KORALINK_* variables the library could not use, one per line; may be null.
     const char *(*get_config_warnings)();
+    // Cuts every wait short (1) until called with 0 (KORALINK_abort_waits);
+    // may be null.
+    void (*abort_waits)(int on);
 };
 const LinkApi &KoralinkApi(); // the real library
 

@@ -1,5 +1,7 @@
 // Panel life: showing, hiding and discarding loaded panels.
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QWidget>
 
 #include "internal.h"
@@ -54,6 +56,17 @@ int DisplayPanel(int panel) {
 int HidePanel(int panel) {
     return WithPanel(panel, [](Panel &p) {
         p.top->hide();
+        return 0;
+    });
+}
+
+int SetPanelKeyCallback(int panel, const char *key, void (*fn)(void *data), void *data) {
+    if (!key || !fn)
+        return UIE_NULL_POINTER;
+    return WithPanel(panel, [&](Panel &p) {
+        auto *shortcut = new QShortcut(QKeySequence(QString::fromUtf8(key)), p.top);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, shortcut, [fn, data] { fn(data); });
         return 0;
     });
 }

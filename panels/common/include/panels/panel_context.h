@@ -18,6 +18,7 @@
 #include "support/olist.h"
 
 struct ConnectionTree;
+class CancelToken;
 
 // What a probe learnt about the sensor and its line.
 struct SensorIdentity {
@@ -42,10 +43,13 @@ struct PanelContext {
     ConnectionHistory history;
     LinkContext *sharedLink = nullptr; // the one accepted line, lent by the program
     bool busy = false;                 // a search, accept, test or converter access runs
-    bool skipBaudSearch = false;       // the menu's switch: list, don't probe
-    bool searchAllRates = false;       // the menu's switch: probe above 115200 too
-    int rateJustWritten = -1;          // baud code the next probing search also tries
-    bool devicesChanged = false;       // a converter was written in this run
+    // The running search's token, while a search runs on its worker thread
+    // (set and read on the UI thread only).
+    CancelToken *searchCancel = nullptr;
+    bool skipBaudSearch = false; // the menu's switch: list, don't probe
+    bool searchAllRates = false; // the menu's switch: probe above 115200 too
+    int rateJustWritten = -1;    // baud code the next probing search also tries
+    bool devicesChanged = false; // a converter was written in this run
     ConnectionRecord editedConverter = {};
     const LinkApi *api = nullptr; // null: the library itself
     // The history file read when the settings file did not load.
@@ -63,6 +67,9 @@ struct PanelContext {
 
     // A fresh search from the panels (the search panel's).
     void SearchAgain();
+    // Cancels the running search, if any; it returns within moments.
+    void CancelSearch();
+    bool Searching() const { return searchCancel != nullptr; }
     // Enables the connect panel's controls of a transfer mode.
     void ShowTransferMode(int mode);
     // Tests the connect panel's connection (the connect panel's): 0 when a

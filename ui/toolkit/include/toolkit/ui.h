@@ -80,6 +80,9 @@ int LoadPanel(int parent, const char *resourceFile, int resourceNumber);
 int DiscardPanel(int panel);
 int DisplayPanel(int panel);
 int HidePanel(int panel);
+// Calls fn(data) whenever key (a key name such as "Esc" or "F5") is pressed
+// while the panel's window is active, whichever control has the focus.
+int SetPanelKeyCallback(int panel, const char *key, void (*fn)(void *data), void *data);
 int GetPanelMenuBar(int panel); // menu-bar handle > 0, or 0 when none
 
 // Attributes (panel, control, tree item, menu). Codes follow the platform
