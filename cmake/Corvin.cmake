@@ -29,7 +29,9 @@ set(CORVIN_TEST_ENV
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     # fontconfig, loaded by Qt, keeps its caches for the life of the process.
-    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/ui/toolkit/qt-lsan.supp")
+    # print_suppressions=0: a command a test runs must not add the report to
+    # its standard error, which the tests read.
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/ui/toolkit/qt-lsan.supp:print_suppressions=0")
 
 # corvin_static_runtime(target): a program or DLL built with MinGW carries
 # the compiler's run-time (libgcc, libstdc++, winpthread) inside itself, so
