@@ -133,12 +133,9 @@ int ProbeSensor(PanelContext &ctx, char *text, size_t textSize, SensorIdentity *
     if (!text || textSize == 0)
         return -1;
     ConnectionSettings s;
-    ReadConnectPanel(ctx.panels, &s);
-    const LinkContext *shared = ctx.sharedLink;
-    if (shared && IsSharedLineInUse(s, *shared)) {
-        CopyText(text, textSize, ctx.messages.Text(18));
+    if (ReadConnectPanelForNewLine(ctx.panels, ctx.messages, ctx.sharedLink, &s, text, textSize) <
+        0)
         return -1;
-    }
 
     // 6 KB: too large for the stack of a callback.
     auto scratch = std::make_unique<LinkContext>();

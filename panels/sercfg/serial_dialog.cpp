@@ -67,12 +67,9 @@ int SetSensorBaud(PanelContext &ctx, char *text, size_t textSize, int newCode) {
     if (!text || textSize == 0)
         return -1;
     ConnectionSettings s;
-    ReadConnectPanel(ctx.panels, &s);
-    const LinkContext *shared = ctx.sharedLink;
-    if (shared && IsSharedLineInUse(s, *shared)) {
-        CopyText(text, textSize, ctx.messages.Text(18));
+    if (ReadConnectPanelForNewLine(ctx.panels, ctx.messages, ctx.sharedLink, &s, text, textSize) <
+        0)
         return -1;
-    }
     ScratchLine scratch;
     if (!IsSerialMode(s.mode)) {
         // A rate belongs to a serial line only; the fresh line has no

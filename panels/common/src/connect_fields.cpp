@@ -53,6 +53,17 @@ bool IsSharedLineInUse(const ConnectionSettings &s, const LinkContext &shared) {
     return same && shared.isOpen == 1;
 }
 
+int ReadConnectPanelForNewLine(const PanelSet &panels, Messages &messages,
+                               const LinkContext *shared, ConnectionSettings *settings, char *text,
+                               size_t size) {
+    ReadConnectPanel(panels, settings);
+    if (shared && IsSharedLineInUse(*settings, *shared)) {
+        CopyText(text, size, messages.Text(18));
+        return -1;
+    }
+    return 0;
+}
+
 void LinkErrorText(Messages &messages, char *text, size_t size, const LinkContext &ctx) {
     std::string error = std::string(messages.Text(7)) + ": " +
                         std::string(ctx.lastError, strnlen(ctx.lastError, sizeof ctx.lastError));

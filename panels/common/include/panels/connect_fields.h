@@ -21,6 +21,12 @@ int ReadConnectPanel(const PanelSet &panels, ConnectionSettings *settings);
 // The settings name the connection open on the shared link (a mode without
 // a line names it always); such a line is never opened a second time.
 bool IsSharedLineInUse(const ConnectionSettings &settings, const LinkContext &shared);
+// The connect panel's state for a line to open beside the shared link: -1,
+// with message 18 in text, when it names the line open there (shared may be
+// null: nothing is open).
+int ReadConnectPanelForNewLine(const PanelSet &panels, Messages &messages,
+                               const LinkContext *shared, ConnectionSettings *settings, char *text,
+                               size_t size);
 // "Error: <the library's text>" of a link, cut to size.
 void LinkErrorText(Messages &messages, char *text, size_t size, const LinkContext &ctx);
 
