@@ -146,15 +146,9 @@ void PumpUntilDone(SearchWorker &worker, SearchLog *log, SearchProgress *bar) {
 
 void RunConnectionSearch(PanelContext &ctx) {
     ConnectionTree *tree = ctx.tree;
-    ListType records = ListCreate(sizeof(ConnectionRecord));
     ListType found = ListCreate(sizeof(ConnectionEntry));
-    if (!records || !found) {
-        if (records)
-            ListDispose(records);
-        if (found)
-            ListDispose(found);
+    if (!found)
         return;
-    }
     bool hasBar = tree && tree->hasProgress;
     BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
     WholeSearchProgress bar(&driver, !ctx.skipBaudSearch);
@@ -174,21 +168,21 @@ void RunConnectionSearch(PanelContext &ctx) {
     if (ctx.rateJustWritten >= 0)
         extraCycleCodes = {ctx.rateJustWritten};
     SearchWorker worker;
-    auto job = [&api, texts, probe, allRates, extraCycleCodes, records, found,
+    // As the scan does it: the first rate cycles run while converter
+    // discovery still waits for replies.
+    auto job = [&api, texts, probe, allRates, extraCycleCodes, found,
                 wantLog = log != nullptr](SearchLog &queuedLog, SearchProgress &queuedBar,
                                           CancelToken &cancel) {
-        ListType listed = records;
         SearchRequest request;
         request.api = &api;
         request.log = wantLog ? &queuedLog : nullptr;
         request.progress = &queuedBar;
         request.texts = texts;
         request.cancel = cancel.Flag();
-        ListConnections(request, &listed);
         request.probe = probe;
         request.allRates = allRates;
         request.extraCycleCodes = extraCycleCodes;
-        IdentifyRecords(request, listed, found);
+        RunSearch(request, found);
     };
     {
         SearchingLook look(ctx);
@@ -211,7 +205,6 @@ void RunConnectionSearch(PanelContext &ctx) {
         EndProgress(tree->progressPanel, tree->progressControl, nullptr, "Search cancelled");
     }
     ListDispose(found);
-    ListDispose(records);
 }
 
 void SearchAgain(PanelContext &ctx) {
