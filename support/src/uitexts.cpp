@@ -20,6 +20,15 @@ const char *UiTextOf(const UiText &text) {
     return it == all.end() ? text.english : it->second.c_str();
 }
 
+std::string UiTextWith(const UiText &text, std::string_view value) {
+    std::string out = UiTextOf(text);
+    for (size_t at = out.find("%1"); at != std::string::npos; at = out.find("%1", at)) {
+        out.replace(at, 2, value);
+        at += value.size();
+    }
+    return out;
+}
+
 int ApplyUiTexts(const LangFile &file, std::span<const UiText *const> texts) {
     int given = 0;
     for (const UiText *t : texts) {

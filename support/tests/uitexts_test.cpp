@@ -49,6 +49,26 @@ TEST_F(UiTexts, WhatAFileGivesReplacesTheEnglish) {
     }
 }
 
+// A translation moves the value where its language wants it; markers other
+// than %1 are shown as typed, never read as formats.
+TEST_F(UiTexts, ValueTakesThePlaceOfItsMarker) {
+    const struct {
+        const char *translation, *value, *shown;
+    } cases[] = {
+        {"Teil %1 liegt au\xdf\x65rhalb", "300", "Teil 300 liegt au\u00dferhalb"},
+        {"%1 ist kein Port; %1!", "0", "0 ist kein Port; 0!"},
+        {"kein Wert", "7", "kein Wert"},
+        {"%s %d %n %1", "%1", "%s %d %n %1"},
+    };
+    for (const auto &c : cases) {
+        ResetUiTexts();
+        LangFile f;
+        ASSERT_EQ(f.Parse(kHead + "[P_TEXTS]\nDone = \"" + c.translation + "\"\n"), LANG_OK);
+        ApplyUiTexts(f, kAll);
+        EXPECT_EQ(UiTextWith(kDone, c.value), c.shown) << c.translation;
+    }
+}
+
 TEST_F(UiTexts, ALaterFileOverridesOnlyWhatItGives) {
     LangFile first, second;
     ASSERT_EQ(first.Parse(kHead + "[P_TEXTS]\nCancel = \"A\"\nDone = \"B\"\n"), LANG_OK);

@@ -42,11 +42,20 @@ inline constexpr UiText kStatic{kTree, "Static", "STATIC"};
 inline constexpr UiText kNetworkPass{kProgress, "NetworkPass", "Checking network devices ..."};
 inline constexpr UiText kBaudPass{kProgress, "BaudPass", "baud ..."};
 
+// Why the converter dialog refuses a value; %1 stands for it.
+inline constexpr const char *kConverterDialog = "ETHCFG_PNL_TEXTS";
+inline constexpr UiText kPartOutOfRange{kConverterDialog, "PartOutOfRange",
+                                        "part %1 is outside 0 to 255"};
+inline constexpr UiText kNotAPort{kConverterDialog, "NotAPort", "%1 is not a port 1 to 65535"};
+inline constexpr UiText kNotASubnetMask{kConverterDialog, "NotASubnetMask",
+                                        "%1 is not a subnet mask"};
+
 inline constexpr const UiText *kAll[] = {
-    &kOther,     &kNone,       &kType,          &kDeviceMode,   &kIpMode,      &kLocalIp,
-    &kLocalPort, &kSubnetMask, &kGateway,       &kRemoteIp,     &kRemotePort,  &kSerialBaud,
-    &kComPort,   &kIdentified, &kNotIdentified, &kSensorSerial, &kSensorType,  &kSensorBaud,
-    &kTcpClient, &kTcpServer,  &kTcpMixed,      &kStatic,       &kNetworkPass, &kBaudPass,
+    &kOther,          &kNone,       &kType,           &kDeviceMode,   &kIpMode,      &kLocalIp,
+    &kLocalPort,      &kSubnetMask, &kGateway,        &kRemoteIp,     &kRemotePort,  &kSerialBaud,
+    &kComPort,        &kIdentified, &kNotIdentified,  &kSensorSerial, &kSensorType,  &kSensorBaud,
+    &kTcpClient,      &kTcpServer,  &kTcpMixed,       &kStatic,       &kNetworkPass, &kBaudPass,
+    &kPartOutOfRange, &kNotAPort,   &kNotASubnetMask,
 };
 
 } // namespace search_texts

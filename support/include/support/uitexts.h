@@ -16,6 +16,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "support/langfile.h"
 
@@ -31,6 +32,9 @@ const char *UiTextOf(const UiText &text);
 inline std::string UiString(const UiText &text) {
     return UiTextOf(text);
 }
+// The text with every "%1" replaced by value. Only that marker is read, so
+// a translation with a stray "%s" or "%d" shows it as it is.
+std::string UiTextWith(const UiText &text, std::string_view value);
 
 // Takes every text of texts that file gives. Returns how many it gave.
 int ApplyUiTexts(const LangFile &file, std::span<const UiText *const> texts);
