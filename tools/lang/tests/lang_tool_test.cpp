@@ -201,4 +201,36 @@ TEST_F(LangTool, ProgramStartsInGerman) {
     FinishProgram();
 }
 
+// A file from before the dialogs and the texts outside the controls had
+// entries: the German file up to the dialogs' sections.
+TEST_F(LangTool, OlderFileTranslatesWhatItHasAndLeavesTheRestEnglish) {
+    std::string german = Read(kGerman);
+    size_t cut = german.find("[ETHCFG_PNL]");
+    ASSERT_NE(cut, std::string::npos);
+    std::string older = dir + "/older.lwd";
+    std::ofstream(older, std::ios::binary) << german.substr(0, cut);
+
+    tk::SetPopupCapture(true);
+    std::string exe = dir + "/corvintracer", lang = "-L" + older;
+    char *argv[] = {exe.data(), lang.data(), nullptr};
+    ASSERT_EQ(StartProgram(2, argv, dir), 0) << tk::LastLoadError();
+    const PanelSet &p = Program().ui.panels;
+    std::string text;
+    tk::GetCtrlAttribute(p.con, CON_PNL_PICT_SEARCH_QUIT, tk::ATTR_LABEL_TEXT, &text);
+    EXPECT_EQ(text, "Schlie\u00dfen");
+    tk::GetPanelAttribute(p.sercfg, tk::ATTR_TITLE, &text);
+    EXPECT_EQ(text, "Configure serial connection device ...");
+    EXPECT_STREQ(UiTextOf(panel_texts::kCancel), "Cancel");
+    EXPECT_STREQ(UiTextOf(search_texts::kIdentified), "Status: Sensor identified");
+    FinishProgram();
+    tk::TakeCapturedPopups();
+
+    // The command says which panels the file does not reach.
+    ToolRun r = Tool("export -L" + older + " -");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ETHCFG_PNL: -6000"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("SERCFG_PNL: -6000"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Cancel = \"Cancel\""), std::string::npos);
+}
+
 } // namespace
