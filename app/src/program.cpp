@@ -57,9 +57,20 @@ std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::
             failures.push_back({panel, LangErrorToResult(r)});
         return failures;
     }
-    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg})
+    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg}) {
+        // Files written before the dialogs were translatable have no entry
+        // for them at all: the dialogs stay English, which is no fault of
+        // the file.
+        std::string name;
+        bool dialog = panel == panels.ethcfg || panel == panels.sercfg;
+        if (dialog && tk::GetPanelAttribute(panel, tk::ATTR_CONSTANT_NAME, &name) >= 0 &&
+            !parsed.ReadText(name, "Flags") && !parsed.ReadText(name, "Title")) {
+            failures.push_back({panel, 0, true});
+            continue;
+        }
         if ((r = LocalizePanelWith(panel, parsed)) != 0)
             failures.push_back({panel, r});
+    }
     ApplyUiTexts(parsed, ProgramUiTexts());
     return failures;
 }

@@ -80,6 +80,11 @@ int Export(const std::vector<std::string> &languageFiles, const char *out) {
         for (const LocalizeFailure &f : LocalizeProgram(panels, file)) {
             std::string panelName;
             tk::GetPanelAttribute(f.panel, tk::ATTR_CONSTANT_NAME, &panelName);
+            if (f.absent) {
+                std::fprintf(stderr, "corvintracer-lang: %s: %s: not in the file, left English\n",
+                             file.c_str(), panelName.c_str());
+                continue;
+            }
             std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file.c_str(),
                          panelName.c_str(), f.result, LangResultText(f.result));
             status = 1;

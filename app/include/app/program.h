@@ -49,6 +49,7 @@ std::span<const UiText *const> ProgramUiTexts();
 struct LocalizeFailure {
     int panel;
     int result;
+    bool absent = false; // a dialog the file has no entry for (an older file)
 };
 std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::string &file);
 
