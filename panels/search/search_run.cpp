@@ -7,6 +7,7 @@
 
 #include "connection_tree.h"
 #include "panels/panel_context.h"
+#include "panels/panel_texts.h"
 #include "port_announcer.h"
 #include "search/search_progress_plan.h"
 #include "search/search_worker.h"
@@ -102,7 +103,8 @@ class SearchingLook {
         tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, &label_);
         tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED,
                              &acceptDimmed_);
-        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, "Cancel");
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             UiTextOf(panel_texts::kCancel));
         Dim(1);
     }
     ~SearchingLook() {
@@ -202,7 +204,8 @@ void RunConnectionSearch(PanelContext &ctx) {
                 ListInsertItem(tree->entries, &entry, LIST_END);
         ConnectionTree_Show(tree);
     } else if (cancelled && hasBar) {
-        EndProgress(tree->progressPanel, tree->progressControl, nullptr, "Search cancelled");
+        EndProgress(tree->progressPanel, tree->progressControl, nullptr,
+                    UiTextOf(panel_texts::kSearchCancelled));
     }
     ListDispose(found);
 }
