@@ -98,3 +98,57 @@ wine_lab_registry() {
             }
         }'
 }
+
+# The two stages that run programs under wine set up and use the prefix the
+# same way; they keep `passed`, `failed` and a `check` function of their own.
+
+# wine_new_prefix STAGE BUILD DIR...: makes every DIR anew (the first holds
+# $HOME and $WINEPREFIX) and a fresh 64-bit prefix in it, a fresh one each
+# run so that the last lab's ports cannot linger. Run as root, wine runs as
+# user nobody (`as_user`, set here, prefixes every wine command). Returns 1,
+# having said why, when wine cannot make a prefix on this machine.
+wine_new_prefix() {
+    local stage="$1" build="$2"
+    shift 2
+    rm -rf "$@"
+    mkdir -p "$HOME" "$@"
+    as_user=()
+    if [ "$(id -u)" = 0 ]; then
+        chown -R 65534:65534 "$@"
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+    fi
+    if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.log" 2>&1 ||
+        [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "$stage: wine cannot create a 64-bit prefix on this machine; wine tests SKIPPED (not passed)"
+        tail -5 "$build/wineboot.log"
+        return 1
+    fi
+}
+
+# wine_pin: wine_pin_ports on $WINEPREFIX, as the wine user.
+wine_pin() {
+    "${as_user[@]}" bash -c '. "$1"; wine_pin_ports "$2"' _ "${BASH_SOURCE[0]}" "$WINEPREFIX"
+}
+
+# wine_lab_part VAR LAB SCRIPT BUILD LINUX: runs SCRIPT again with VAR=lab
+# inside the simulator's LAB (its lab part), shows its lines and counts them
+# into passed/failed; then pins the ports again, since the lab's
+# pseudo-terminals are gone and their links would lead to wine's default,
+# /dev/ttyS<N-1>.
+wine_lab_part() {
+    local var="$1" lab="$2" script="$3" build="$4" linux="$5" out p f
+    out="$(env "$var=lab" "${as_user[@]}" "$linux/sim/corvin-sim" --lab "$lab" \
+        -- "$script" "$build" "$linux" 2>"$build/lab.log")"
+    echo "$out"
+    p=$(grep -c '^ok: ' <<<"$out")
+    f=$(grep -c '^FAILED: ' <<<"$out")
+    if [ "$p" -eq 0 ]; then
+        echo "FAILED: nothing ran in the lab (lab log: $build/lab.log)"
+        tail -5 "$build/lab.log"
+        f=$((f + 1))
+    fi
+    passed=$((passed + p))
+    failed=$((failed + f))
+    wine_pin
+    check "wine prefix: every COM port linked to no port after the lab" wine_ports_pinned "$WINEPREFIX"
+}

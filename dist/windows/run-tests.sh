@@ -257,22 +257,11 @@ for tool in wine wineboot Xvfb xdotool import; do
     fi
 done
 
-rm -rf "$work" "$shots"
-mkdir -p "$HOME" "$shots"
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-    chown -R 65534:65534 "$work" "$shots"
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-fi
-if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.log" 2>&1 ||
-    [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "program-windows: wine cannot create a 64-bit prefix on this machine; wine tests SKIPPED (not passed)"
-    tail -5 "$build/wineboot.log"
+if ! wine_new_prefix program-windows "$build" "$work" "$shots"; then
     summary " (wine part skipped)"
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
-pin() { "${as_user[@]}" bash -c '. "$1"; wine_pin_ports "$2"' _ "$root/scripts/wine-ports.sh" "$WINEPREFIX"; }
-pin
+wine_pin
 
 t0=$(date +%s.%N)
 "${as_user[@]}" bash -c 'wine "$1" /S && wineserver -w' _ "$installer" >"$build/install.log" 2>&1
@@ -287,21 +276,7 @@ done
 check "a Start-menu entry" \
     bash -c 'find "$1/drive_c" -path "*Start Menu*" -iname "Corvintracer.lnk" | grep -q .' _ "$WINEPREFIX"
 
-out="$(CORVIN_PROGRAM_STAGE=lab "${as_user[@]}" "$linux/sim/corvin-sim" --lab "$root/koralink/windows/wine.lab" \
-    -- "$0" "$build" "$linux" 2>"$build/lab.log")"
-echo "$out"
-p=$(grep -c '^ok: ' <<<"$out")
-f=$(grep -c '^FAILED: ' <<<"$out")
-if [ "$p" -eq 0 ]; then
-    echo "FAILED: nothing ran in the lab (lab log: $build/lab.log)"
-    tail -5 "$build/lab.log"
-    f=$((f + 1))
-fi
-passed=$((passed + p)); failed=$((failed + f))
-# The lab's pseudo-terminals are gone: their links would now lead to wine's
-# default, /dev/ttyS<N-1>.
-pin
-check "wine prefix: every COM port linked to no port after the lab" wine_ports_pinned "$WINEPREFIX"
+wine_lab_part CORVIN_PROGRAM_STAGE "$root/koralink/windows/wine.lab" "$0" "$build" "$linux"
 
 "${as_user[@]}" bash -c 'wine "$1" /S && wineserver -w' _ "$installdir/Uninstall.exe" \
     >"$build/uninstall.log" 2>&1

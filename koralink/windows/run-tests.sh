@@ -159,38 +159,11 @@ if ! command -v wine >/dev/null 2>&1 || ! command -v wineboot >/dev/null 2>&1; t
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
 
-# A fresh prefix each run: the ports of the last lab must not linger.
-rm -rf "$work"
-mkdir -p "$HOME"
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-    chown -R 65534:65534 "$work"
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-fi
-if ! "${as_user[@]}" bash -c 'wineboot -i && wineserver -w' >"$build/wineboot.log" 2>&1 ||
-    [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "koralink-windows: wine cannot create a 64-bit prefix on this machine; wine tests SKIPPED (not passed)"
-    tail -5 "$build/wineboot.log"
+if ! wine_new_prefix koralink-windows "$build" "$work"; then
     summary " (wine part skipped)"
     [ "$failed" -eq 0 ] && exit 77 || exit 1
 fi
-pin() { "${as_user[@]}" bash -c '. "$1"; wine_pin_ports "$2"' _ "$root/scripts/wine-ports.sh" "$WINEPREFIX"; }
-pin
-
-out="$(KORALINK_WINE_STAGE=lab "${as_user[@]}" "$linux/sim/corvin-sim" --lab "$here/wine.lab" \
-    -- "$0" "$build" "$linux" 2>"$build/lab.log")"
-echo "$out"
-p=$(grep -c '^ok: ' <<<"$out")
-f=$(grep -c '^FAILED: ' <<<"$out")
-if [ "$p" -eq 0 ]; then
-    echo "FAILED: nothing ran in the lab (lab log: $build/lab.log)"
-    tail -5 "$build/lab.log"
-    f=$((f + 1))
-fi
-passed=$((passed + p)); failed=$((failed + f))
-# The lab's pseudo-terminals are gone: their links would now lead to wine's
-# default, /dev/ttyS<N-1>.
-pin
-check "wine prefix: every COM port linked to no port after the lab" wine_ports_pinned "$WINEPREFIX"
+wine_pin
+wine_lab_part KORALINK_WINE_STAGE "$here/wine.lab" "$0" "$build" "$linux"
 summary
 [ "$failed" -eq 0 ]
