@@ -297,7 +297,8 @@ void ApplyMode(Control &c) {
     bool indicator = c.mode == 0;
     if (c.kind->setReadOnly)
         c.kind->setReadOnly(c.widget, indicator);
-    c.widget->setFocusPolicy(indicator && !c.kind->keepsFocus ? Qt::NoFocus : Qt::StrongFocus);
+    bool focus = !c.kind->noFocus && (!indicator || c.kind->keepsFocus);
+    c.widget->setFocusPolicy(focus ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 } // namespace detail

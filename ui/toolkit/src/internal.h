@@ -152,6 +152,9 @@ void ApplyMode(Control &c);
 // Resizing (resizing.cpp): the panel's controls follow its edges as their
 // anchors say; its design size is its minimum.
 void MakeResizable(Panel &p);
+// Places the controls for the panel's size now (a hidden window gets no
+// resize event until it is shown).
+void FollowPanelSize(QWidget *top);
 // A control the program moved keeps its new place relative to the edges.
 void RebaseGeometry(QWidget *w);
 // A label made for a control later goes along with it.

@@ -33,7 +33,7 @@ QString CurrentText(const QObject *o) {
 QPushButton *MarkedButton(QWidget *top, const char *property) {
     for (QPushButton *b : top->findChildren<QPushButton *>())
         if (b->property(property).toBool())
-            return b->isEnabled() && b->isVisible() ? b : nullptr;
+            return b->isEnabled() && b->isVisibleTo(top) ? b : nullptr;
     return nullptr;
 }
 

@@ -372,6 +372,7 @@ const Kind kKinds[] = {
      .dflt = Default::Number,
      .dataType = 4,
      .ranged = true,
+     .noFocus = true,
      .showRange = ShowSlide,
      .value = {.setInt = SetSlideInt,
                .setDouble = SetSlideDouble,
@@ -391,6 +392,7 @@ const Kind kKinds[] = {
      .label = LabelPlace::None,
      .dflt = Default::Text,
      .dataType = 5,
+     .noFocus = true,
      .value = TextValues(SetTextMsg, GetTextMsg)},
     {.style = CTRL_RING,
      .name = "ring",
@@ -404,7 +406,8 @@ const Kind kKinds[] = {
     {.style = CTRL_DECORATION,
      .name = "decoration",
      .setUp = SetUpDecoration,
-     .label = LabelPlace::None},
+     .label = LabelPlace::None,
+     .noFocus = true},
     {.style = CTRL_TREE, .name = "tree", .setUp = SetUpTree, .list = &kTreeList},
 };
 

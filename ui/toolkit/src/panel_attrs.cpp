@@ -19,6 +19,7 @@ template <class Pred> int FirstPanel(int from, Pred pred) {
 // Not below the design size, which is the panel's minimum.
 int SetSize(Panel &p, int width, int height) {
     p.top->resize(width, height);
+    FollowPanelSize(p.top);
     return 0;
 }
 

@@ -90,25 +90,6 @@ QRect Anchored(QRect base, int flags, QSize growth) {
     return QRect(x, y, std::max(0, w), std::max(0, h));
 }
 
-void ApplyAnchors(QWidget *top) {
-    QSize growth = Growth(top);
-    for (QWidget *w : top->findChildren<QWidget *>()) {
-        QVariant flags = w->property(kAnchorProp);
-        if (flags.isValid())
-            w->setGeometry(Anchored(w->property(kBaseProp).toRect(), flags.toInt(), growth));
-    }
-}
-
-class ResizeFilter : public QObject {
-  public:
-    using QObject::QObject;
-    bool eventFilter(QObject *obj, QEvent *ev) override {
-        if (ev->type() == QEvent::Resize && obj == parent())
-            ApplyAnchors(static_cast<QWidget *>(obj));
-        return QObject::eventFilter(obj, ev);
-    }
-};
-
 void Anchor(QWidget *w, int flags) {
     w->setProperty(kAnchorProp, flags);
     w->setProperty(kBaseProp, w->geometry());
@@ -171,6 +152,33 @@ class ShortenFilter : public QObject {
             else if (auto *e = qobject_cast<QLineEdit *>(obj))
                 ShowShortened(e);
         }
+        return QObject::eventFilter(obj, ev);
+    }
+};
+
+void ApplyAnchors(QWidget *top) {
+    QSize growth = Growth(top);
+    for (QWidget *w : top->findChildren<QWidget *>()) {
+        QVariant flags = w->property(kAnchorProp);
+        if (!flags.isValid())
+            continue;
+        w->setGeometry(Anchored(w->property(kBaseProp).toRect(), flags.toInt(), growth));
+        // A hidden window's controls hear of their new size only when shown.
+        if (!w->property(kFullProp).isValid())
+            continue;
+        if (auto *l = qobject_cast<QLabel *>(w))
+            ShowShortened(l);
+        else if (auto *e = qobject_cast<QLineEdit *>(w))
+            ShowShortened(e);
+    }
+}
+
+class ResizeFilter : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject *obj, QEvent *ev) override {
+        if (ev->type() == QEvent::Resize && obj == parent())
+            ApplyAnchors(static_cast<QWidget *>(obj));
         return QObject::eventFilter(obj, ev);
     }
 };
@@ -243,6 +251,11 @@ void MakeResizable(Panel &p) {
         t->viewport()->installEventFilter(new TreeTipFilter(t));
     }
     top->installEventFilter(new ResizeFilter(top));
+}
+
+void FollowPanelSize(QWidget *top) {
+    if (top->property(kDesignProp).isValid())
+        ApplyAnchors(top);
 }
 
 void RebaseGeometry(QWidget *w) {
