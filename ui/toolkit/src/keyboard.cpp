@@ -132,3 +132,27 @@ void SetUpKeyboard(Panel &p) {
 }
 
 } // namespace tk::detail
+
+namespace tk {
+
+int SetPanelDefaultButton(int panel, int control) {
+    using namespace detail;
+    return WithPanel(panel, [&](Panel &p) -> int {
+        QWidget *chosen = nullptr;
+        if (control != 0) {
+            Control *c = FindControl(&p, control);
+            if (!c)
+                return UIE_BAD_CONTROL;
+            if (!qobject_cast<QPushButton *>(c->widget.data()))
+                return UIE_BAD_ATTRIBUTE;
+            chosen = c->widget;
+        }
+        for (QPushButton *b : p.top->findChildren<QPushButton *>()) {
+            b->setProperty("defaultButton", b == chosen);
+            b->setDefault(b == chosen);
+        }
+        return 0;
+    });
+}
+
+} // namespace tk
