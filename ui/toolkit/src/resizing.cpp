@@ -184,8 +184,11 @@ class ResizeFilter : public QObject {
 };
 
 void WatchSize(QWidget *w) {
-    if (!w->findChild<ShortenFilter *>(QString(), Qt::FindDirectChildrenOnly))
-        w->installEventFilter(new ShortenFilter(w));
+    // The filters have no meta-object of their own, so a flag says it is there.
+    if (w->property("tkShortenWatch").toBool())
+        return;
+    w->setProperty("tkShortenWatch", true);
+    w->installEventFilter(new ShortenFilter(w));
 }
 
 // Tree items are cut by the view itself; their tooltip says the rest.
