@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolTip>
+#include <QTreeWidget>
 
 #include <map>
 #include <set>
@@ -345,6 +347,28 @@ TEST_F(PanelKeys, LongTextsAreCutWithTheWholeTextAsTooltip) {
     SetPanelAttribute(con, ATTR_WIDTH, top->width() + 600);
     EXPECT_TRUE(cutNarrow);
     EXPECT_FALSE(status->text().endsWith(QChar(0x2026)));
+}
+
+TEST_F(PanelKeys, TreeItemsThatDoNotFitShowTheirWholeTextAsTooltip) {
+    int search = Load(SEARCH_PNL);
+    DisplayPanel(search);
+    auto *tree = Child<QTreeWidget>(Window("SEARCH_PNL"), "TREE_CONNECTIONS");
+    const std::string longText = "Sensor type: " + std::string(150, 'z');
+    struct Case {
+        std::string text;
+        bool tip;
+    } cases[] = {{"Sensor serial: 04711", false}, {longText, true}};
+    for (const Case &c : cases) {
+        ClearListCtrl(search, SEARCH_PNL_TREE_CONNECTIONS);
+        ASSERT_GE(InsertListItem(search, SEARCH_PNL_TREE_CONNECTIONS, -1, c.text.c_str(), 0), 0);
+        QToolTip::hideText();
+        QPoint at = tree->visualItemRect(tree->topLevelItem(0)).center();
+        QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &help);
+        EXPECT_EQ(QToolTip::isVisible() && QToolTip::text().toStdString() == c.text, c.tip)
+            << c.text;
+    }
+    QToolTip::hideText();
 }
 
 } // namespace
