@@ -1,5 +1,7 @@
 #include "app/menu.h"
 
+#include <string>
+
 #include "app/program.h"
 #include "search_pnl.h"
 #include "search_pnl_callbacks.h"
@@ -22,6 +24,11 @@ void OnConsoleClosed(void *data) {
 }
 
 } // namespace
+
+std::span<const UiText *const> MenuUiTexts() {
+    static constexpr const UiText *kAll[] = {&kAboutTitle, &kAboutBuild};
+    return kAll;
+}
 
 void RegisterMenuCommands(ProgramState &state) {
     RegisterConMenuCallbacks(&state);
@@ -83,5 +90,8 @@ void CC_SEARCH_ALL_BAUD(int, int, void *data, int) {
 
 void CC_CON_MENU_ABOUT(int, int, void *, int) {
     // Fixed text, deliberately not built from ProgramVersion.
-    tk::MessagePopup("About", "Corvintracer 1.0.3.0\n\n[Build: Apr 22 2015]");
+    // The program's name and version are never translated.
+    std::string text =
+        std::string("Corvintracer 1.0.3.0\n\n[") + UiTextOf(kAboutBuild) + ": Apr 22 2015]";
+    tk::MessagePopup(UiTextOf(kAboutTitle), text.c_str());
 }

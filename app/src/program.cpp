@@ -8,10 +8,13 @@
 #include "connect_panel.h"
 #include "converter_dialog.h"
 #include "panel_ids.h"
+#include "panels/panel_texts.h"
+#include "search/search_texts.h"
 #include "search_panel.h"
 #include "serial_dialog.h"
 #include "support/datafiles.h"
 #include "support/textutil.h"
+#include "toolkit/console_texts.h"
 #include "toolkit/ui.h"
 #include "ui/localize.h"
 
@@ -19,9 +22,9 @@ namespace {
 
 ProgramState g_program;
 
-// Loads the four panels; a failed load ends the program (what was loaded is
-// left to the exit).
-bool LoadPanels(PanelSet *panels) {
+} // namespace
+
+bool LoadProgramPanels(PanelSet *panels) {
     if ((panels->search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL)) < 0)
         return false;
     if ((panels->con = tk::LoadPanel(0, kPanelResource, CON_PNL)) < 0)
@@ -34,13 +37,56 @@ bool LoadPanels(PanelSet *panels) {
     return true;
 }
 
-// Applies a language file to the search and connect panels (the search
-// panel's menu bar included). A file that does not fit leaves the panels (or
-// the rest of them) as they are; there is no one to tell at start-up.
-void LocalizeMainPanels(const PanelSet &panels, const std::string &file) {
-    LocalizePanel(panels.search, file.c_str());
-    LocalizePanel(panels.con, file.c_str());
+std::span<const UiText *const> ProgramUiTexts() {
+    static const std::vector<const UiText *> all = [] {
+        std::vector<const UiText *> texts;
+        using Part = std::span<const UiText *const>;
+        for (Part part : {Part(panel_texts::kAll), Part(search_texts::kAll), MenuUiTexts(),
+                          Part(console_texts::kAll)})
+            texts.insert(texts.end(), part.begin(), part.end());
+        return texts;
+    }();
+    return all;
 }
+
+std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::string &file) {
+    std::vector<LocalizeFailure> failures;
+    LangFile parsed;
+    int r = parsed.Load(file.c_str());
+    if (r != LANG_OK) {
+        for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg})
+            failures.push_back({panel, LangErrorToResult(r)});
+        return failures;
+    }
+    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg}) {
+        // Files written before the dialogs were translatable have no entry
+        // for them at all: the dialogs stay English, which is no fault of
+        // the file.
+        std::string name;
+        bool dialog = panel == panels.ethcfg || panel == panels.sercfg;
+        if (dialog && tk::GetPanelAttribute(panel, tk::ATTR_CONSTANT_NAME, &name) >= 0 &&
+            !parsed.ReadText(name, "Flags") && !parsed.ReadText(name, "Title")) {
+            failures.push_back({panel, 0, true});
+            continue;
+        }
+        if ((r = LocalizePanelWith(panel, parsed)) != 0)
+            failures.push_back({panel, r});
+    }
+    ApplyUiTexts(parsed, ProgramUiTexts());
+    return failures;
+}
+
+int ExportProgram(const PanelSet &panels, LangFileWriter *writer) {
+    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg}) {
+        int r = ExportPanel(panel, writer);
+        if (r < 0)
+            return r;
+    }
+    ExportUiTexts(ProgramUiTexts(), writer);
+    return 0;
+}
+
+namespace {
 
 // The settings pop-ups: title message 4, text message 5 (read) or 6 (write).
 void SettingsPopup(PanelContext &ui, int message) {
@@ -125,7 +171,7 @@ int StartProgram(int argc, char **argv, const std::string &programDir) {
 
     // Callbacks are bound by name while the panels load.
     RegisterProgramCallbacks(g_program);
-    if (!LoadPanels(&ui.panels))
+    if (!LoadProgramPanels(&ui.panels))
         return -1;
     ui.messages.Bind(ui.panels);
 
@@ -133,8 +179,11 @@ int StartProgram(int argc, char **argv, const std::string &programDir) {
     ParsedCommandLine commandLine = ParseCommandLine(argc, argv, programDir);
     for (const std::string &why : commandLine.ignored)
         std::fprintf(stderr, "%s: ignored %s\n", kProgramName, why.c_str());
+    // A file that does not fit leaves the panels (or the rest of them) as
+    // they are; there is no one to tell at start-up.
+    ResetUiTexts();
     for (const std::string &file : commandLine.languageFiles)
-        LocalizeMainPanels(ui.panels, file);
+        LocalizeProgram(ui.panels, file);
 
     // After localisation, so the title is never translated.
     char title[250];

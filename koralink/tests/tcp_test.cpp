@@ -6,23 +6,7 @@
 
 #include "lab_fixture.h"
 #include "net_common.h"
-
-namespace {
-
-// A loopback port with nobody listening on it.
-int ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
-} // namespace
+#include "testsupport/testsupport.h"
 
 TEST(TcpLink, IdentifiesASensorAndFillsTheHostFields) {
     auto lab = StartLab("[sensor net]\nKind=TCP\nHost=127.0.0.2\nSerial=99\nVersion=Net sensor\n");
@@ -49,7 +33,7 @@ TEST(TcpLink, IdentifiesASensorAndFillsTheHostFields) {
 
 TEST(TcpLink, ErrorTexts) {
     Ctx ctx;
-    int port = ClosedPort();
+    int port = testsupport::FreeLoopbackPort(SOCK_STREAM);
     EXPECT_EQ(KORALINK_init_tcp(&ctx, port, "127.0.0.1", 4), 0);
     EXPECT_EQ(ctx.error(), "127.0.0.1:" + std::to_string(port) + ": connection refused");
     EXPECT_EQ(KORALINK_init_tcp(&ctx, 5000, "not-an-address", 4), 0);

@@ -13,6 +13,7 @@
 #include "connect_panel.h"
 #include "koralink.h"
 #include "panels/connect_fields.h"
+#include "panels/panel_texts.h"
 #include "search/scan_report.h"
 #include "search_pnl_callbacks.h"
 #include "support/textutil.h"
@@ -81,7 +82,8 @@ void AcceptConnection(PanelContext &ctx) {
         FillHistoryRing(ctx);
     } else if (s.mode == TRANSFER_NONE) {
         // Nothing was tried, so the library has no cause to give.
-        std::snprintf(text, sizeof text, "%s: no connection type chosen", ctx.messages.Text(7));
+        std::snprintf(text, sizeof text, "%s: %s", ctx.messages.Text(7),
+                      UiTextOf(panel_texts::kNoConnectionType));
     } else {
         LinkErrorText(ctx.messages, text, sizeof text, *shared);
     }

@@ -10,6 +10,7 @@
 #include "ethcfg_pnl.h"
 #include "ethcfg_pnl_callbacks.h"
 #include "own_address.h"
+#include "panels/panel_texts.h"
 #include "search/converter_values.h"
 #include "search/text_format.h"
 #include "toolkit/ui.h"
@@ -64,7 +65,8 @@ void ShowRingValue(int panel, int control, int count, int value, const std::stri
 
 // A newer module's mode the rings do not offer (PPPoE, secure modes).
 void ShowModeRing(int panel, int control, int count, int32_t mode) {
-    ShowRingValue(panel, control, count, mode, "mode " + std::to_string(mode));
+    ShowRingValue(panel, control, count, mode,
+                  UiString(panel_texts::kMode) + " " + std::to_string(mode));
 }
 
 // The table's rates, or the module's own rate when the table lacks it.
@@ -80,12 +82,12 @@ void ShowRate(int panel, int32_t rate) {
 
 // "Reading device ... OK", or "... FAIL" with the library's cause, which
 // also goes to the debug log.
-void ShowAccessOutcome(PanelContext &ctx, const char *what, int result) {
+void ShowAccessOutcome(PanelContext &ctx, const UiText &what, int result) {
     if (result >= 1) {
-        ctx.messages.Status((std::string(what) + " ... OK").c_str(), 0);
+        ctx.messages.Status((UiString(what) + " ... " + UiTextOf(panel_texts::kOk)).c_str(), 0);
         return;
     }
-    std::string text = std::string(what) + " ... FAIL";
+    std::string text = UiString(what) + " ... " + UiTextOf(panel_texts::kFail);
     const char *cause = KORALINK_get_LAN_error();
     if (cause && *cause) {
         text += std::string(": ") + cause;
@@ -98,17 +100,17 @@ void ShowAccessOutcome(PanelContext &ctx, const char *what, int result) {
 const char *FieldLabel(ConverterField field) {
     switch (field) {
     case ConverterField::OwnAddress:
-        return "Device IP address";
+        return UiTextOf(panel_texts::kOwnAddress);
     case ConverterField::SubnetMask:
-        return "Subnet mask";
+        return UiTextOf(panel_texts::kSubnetMask);
     case ConverterField::Gateway:
-        return "Gateway address";
+        return UiTextOf(panel_texts::kGateway);
     case ConverterField::LocalPort:
-        return "Device port nbr.";
+        return UiTextOf(panel_texts::kLocalPort);
     case ConverterField::RemoteHost:
-        return "Destination IP address";
+        return UiTextOf(panel_texts::kRemoteHost);
     case ConverterField::RemotePort:
-        return "Destination port nbr.";
+        return UiTextOf(panel_texts::kRemotePort);
     }
     return "";
 }
@@ -254,7 +256,7 @@ int CC_PICT_READ_WIZNET_DEV(int, int, int event, void *data, int, int) {
         return 0;
     ctx.messages.Status("", 0);
     int result = KORALINK_access_LAN_device(&ctx.editedConverter, 1);
-    ShowAccessOutcome(ctx, "Reading device", result);
+    ShowAccessOutcome(ctx, panel_texts::kReadingDevice, result);
     ShowConverterSettings(ctx, &ctx.editedConverter);
     return 0;
 }
@@ -288,7 +290,7 @@ int CC_PICT_WRITE_WIZNET_DEV(int, int, int event, void *data, int, int) {
     if (keepRate && sent.serialBaud == -1)
         sent.serialBaud = edited.serialBaud;
     edited = sent;
-    ShowAccessOutcome(ctx, "Writing device", result);
+    ShowAccessOutcome(ctx, panel_texts::kWritingDevice, result);
     ShowConverterSettings(ctx, &edited);
     ctx.devicesChanged = true;
     return 0;

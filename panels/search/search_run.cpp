@@ -7,6 +7,7 @@
 
 #include "connection_tree.h"
 #include "panels/panel_context.h"
+#include "panels/panel_texts.h"
 #include "port_announcer.h"
 #include "search/search_progress_plan.h"
 #include "search/search_worker.h"
@@ -102,7 +103,8 @@ class SearchingLook {
         tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, &label_);
         tk::GetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED,
                              &acceptDimmed_);
-        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT, "Cancel");
+        tk::SetCtrlAttribute(panel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
+                             UiTextOf(panel_texts::kCancel));
         Dim(1);
     }
     ~SearchingLook() {
@@ -146,15 +148,9 @@ void PumpUntilDone(SearchWorker &worker, SearchLog *log, SearchProgress *bar) {
 
 void RunConnectionSearch(PanelContext &ctx) {
     ConnectionTree *tree = ctx.tree;
-    ListType records = ListCreate(sizeof(ConnectionRecord));
     ListType found = ListCreate(sizeof(ConnectionEntry));
-    if (!records || !found) {
-        if (records)
-            ListDispose(records);
-        if (found)
-            ListDispose(found);
+    if (!found)
         return;
-    }
     bool hasBar = tree && tree->hasProgress;
     BarDriver driver(hasBar ? tree->progressPanel : 0, hasBar ? tree->progressControl : 0);
     WholeSearchProgress bar(&driver, !ctx.skipBaudSearch);
@@ -174,21 +170,21 @@ void RunConnectionSearch(PanelContext &ctx) {
     if (ctx.rateJustWritten >= 0)
         extraCycleCodes = {ctx.rateJustWritten};
     SearchWorker worker;
-    auto job = [&api, texts, probe, allRates, extraCycleCodes, records, found,
+    // As the scan does it: the first rate cycles run while converter
+    // discovery still waits for replies.
+    auto job = [&api, texts, probe, allRates, extraCycleCodes, found,
                 wantLog = log != nullptr](SearchLog &queuedLog, SearchProgress &queuedBar,
                                           CancelToken &cancel) {
-        ListType listed = records;
         SearchRequest request;
         request.api = &api;
         request.log = wantLog ? &queuedLog : nullptr;
         request.progress = &queuedBar;
         request.texts = texts;
         request.cancel = cancel.Flag();
-        ListConnections(request, &listed);
         request.probe = probe;
         request.allRates = allRates;
         request.extraCycleCodes = extraCycleCodes;
-        IdentifyRecords(request, listed, found);
+        RunSearch(request, found);
     };
     {
         SearchingLook look(ctx);
@@ -208,10 +204,10 @@ void RunConnectionSearch(PanelContext &ctx) {
                 ListInsertItem(tree->entries, &entry, LIST_END);
         ConnectionTree_Show(tree);
     } else if (cancelled && hasBar) {
-        EndProgress(tree->progressPanel, tree->progressControl, nullptr, "Search cancelled");
+        EndProgress(tree->progressPanel, tree->progressControl, nullptr,
+                    UiTextOf(panel_texts::kSearchCancelled));
     }
     ListDispose(found);
-    ListDispose(records);
 }
 
 void SearchAgain(PanelContext &ctx) {

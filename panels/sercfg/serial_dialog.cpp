@@ -11,6 +11,7 @@
 #include "con_pnl.h"
 #include "con_pnl_callbacks.h"
 #include "panels/connect_fields.h"
+#include "panels/panel_texts.h"
 #include "sercfg_pnl.h"
 #include "sercfg_pnl_callbacks.h"
 #include "support/textutil.h"
@@ -150,10 +151,8 @@ int CC_PICT_WRITE_SERIAL_DEV(int panel, int, int event, void *data, int, int) {
     // A sensor above the usual rates drops out of every later search that
     // is not told to look there.
     if (code > KORALINK_BAUD_115200)
-        ShowMessagePopup("Warning",
-                         "The search probes 9600 to 115200 baud. At a higher rate the sensor is "
-                         "found by the search after this dialog, and later only with "
-                         "Settings > Search all baudrates.");
+        ShowMessagePopup(UiTextOf(panel_texts::kWarningTitle),
+                         UiTextOf(panel_texts::kHighRateWarning));
     char text[256];
     int result = SetSensorBaud(ctx, text, sizeof text, code);
     // Even an unanswered change may have reached the sensor.

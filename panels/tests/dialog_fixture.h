@@ -18,6 +18,7 @@
 #include "panel_ids.h"
 #include "panels_setup.h"
 #include "sim/lab.h"
+#include "testsupport/testsupport.h"
 #include "toolkit/ui.h"
 
 class DialogTest : public ::testing::Test {
@@ -53,23 +54,9 @@ class DialogTest : public ::testing::Test {
         lab_.reset();
     }
 
-    // A UDP port free on loopback for the lab's converter protocol, so that
-    // tests running at the same time never hear each other's modules.
-    static int FreeUdpPort() {
-        int fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        close(fd);
-        return ntohs(a.sin_port);
-    }
-
     // Starts a lab; "@PORT@" in the text stands for a free protocol port.
     void StartLab(std::string text) {
-        std::string port = std::to_string(FreeUdpPort());
+        std::string port = std::to_string(testsupport::FreeLoopbackPort(SOCK_DGRAM));
         for (size_t at; (at = text.find("@PORT@")) != std::string::npos;)
             text.replace(at, 6, port);
         text = "[lab]\nLanTargets=127.255.255.255:" + port +

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "search/search_texts.h"
 #include "search/text_format.h"
 
 namespace {
@@ -18,15 +19,15 @@ std::string PartsText(const int32_t parts[4]) {
 std::optional<ConverterValueFault> CheckAddress(ConverterField field, const int32_t parts[4]) {
     for (int i = 0; i < 4; ++i)
         if (!IsIpv4Part(parts[i]))
-            return ConverterValueFault{field,
-                                       "part " + std::to_string(parts[i]) + " is outside 0 to 255"};
+            return ConverterValueFault{
+                field, UiTextWith(search_texts::kPartOutOfRange, std::to_string(parts[i]))};
     return std::nullopt;
 }
 
 std::optional<ConverterValueFault> CheckPort(ConverterField field, int32_t port) {
     if (IsTcpPort(port))
         return std::nullopt;
-    return ConverterValueFault{field, std::to_string(port) + " is not a port 1 to 65535"};
+    return ConverterValueFault{field, UiTextWith(search_texts::kNotAPort, std::to_string(port))};
 }
 
 } // namespace
@@ -57,8 +58,9 @@ std::optional<ConverterValueFault> CheckConverterValues(const ConnectionRecord &
         if (auto fault = CheckAddress(ConverterField::SubnetMask, r.subnetMask))
             return fault;
         if (!IsSubnetMask(r.subnetMask))
-            return ConverterValueFault{ConverterField::SubnetMask,
-                                       PartsText(r.subnetMask) + " is not a subnet mask"};
+            return ConverterValueFault{
+                ConverterField::SubnetMask,
+                UiTextWith(search_texts::kNotASubnetMask, PartsText(r.subnetMask))};
         if (auto fault = CheckAddress(ConverterField::Gateway, r.gateway))
             return fault;
     }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "search/search_texts.h"
 #include "search/text_format.h"
 #include "support/compiler.h"
 #include "support/textcodec.h"
@@ -559,12 +560,13 @@ void ApplyAnswers(ConnectionEntry *entry, const SensorAnswers &answers, int baud
 namespace {
 
 Pass NetworkPass() {
-    return Pass{true, 0, 0, "Checking network devices ...", true};
+    return Pass{true, 0, 0, UiTextOf(search_texts::kNetworkPass), true};
 }
 
 Pass SerialPass(int code) {
     int baud = KoralinkBaudRate(code);
-    return Pass{false, baud, code, std::to_string(baud) + " baud ...", false};
+    return Pass{false, baud, code, std::to_string(baud) + " " + UiTextOf(search_texts::kBaudPass),
+                false};
 }
 
 // A copy of the entries for the network pass, which runs on its own list:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "search/converter_values.h"
+#include "search/search_texts.h"
 #include "search/text_format.h"
 #include "search/tree_lines.h"
 #include "support/textcodec.h"
@@ -34,11 +35,11 @@ template <size_t N> std::string DeviceShown(const char (&text)[N]) {
 const char *DeviceModeText(int mode) {
     switch (mode) {
     case 0:
-        return "TCP client";
+        return UiTextOf(search_texts::kTcpClient);
     case 1:
-        return "TCP server";
+        return UiTextOf(search_texts::kTcpServer);
     case 2:
-        return "TCP mixed";
+        return UiTextOf(search_texts::kTcpMixed);
     case 3:
         return "UDP";
     default:
@@ -49,7 +50,7 @@ const char *DeviceModeText(int mode) {
 const char *IpModeText(int mode) {
     switch (mode) {
     case 0:
-        return "STATIC";
+        return UiTextOf(search_texts::kStatic);
     case 1:
         return "DHCP";
     default:
@@ -57,43 +58,49 @@ const char *IpModeText(int mode) {
     }
 }
 
+// "<label> <value>": the label carries its own colon, as a language wants.
+std::string Line(const UiText &label, const std::string &value) {
+    return std::string(UiTextOf(label)) + " " + value;
+}
+
+std::string BaudLine(const UiText &label, int baud) {
+    char text[64] = "";
+    FormatBaud(text, sizeof text, baud, TEXT_REPLACE);
+    return Line(label, text);
+}
+
 } // namespace
 
 std::vector<std::string> DescribeConnection(const ConnectionEntry &entry) {
     const ConnectionRecord &r = entry.record;
     std::vector<std::string> lines;
-    lines.push_back("Type: " + Shown(r.typeText));
+    namespace t = search_texts;
+    lines.push_back(Line(t::kType, Shown(r.typeText)));
     if (r.type == KORALINK_TYPE_LAN) {
-        lines.push_back(std::string("Device mode: ") + DeviceModeText(r.deviceMode));
-        lines.push_back(std::string("IP mode: ") + IpModeText(r.ipMode));
-        lines.push_back("Local IP: " + Ipv4Text(r.localIp));
-        lines.push_back("Local portno.: " + std::to_string(r.localPort));
-        lines.push_back("Subnet Mask: " + Ipv4Text(r.subnetMask));
-        lines.push_back("Gateway address: " + Ipv4Text(r.gateway));
+        lines.push_back(Line(t::kDeviceMode, DeviceModeText(r.deviceMode)));
+        lines.push_back(Line(t::kIpMode, IpModeText(r.ipMode)));
+        lines.push_back(Line(t::kLocalIp, Ipv4Text(r.localIp)));
+        lines.push_back(Line(t::kLocalPort, std::to_string(r.localPort)));
+        lines.push_back(Line(t::kSubnetMask, Ipv4Text(r.subnetMask)));
+        lines.push_back(Line(t::kGateway, Ipv4Text(r.gateway)));
         if (r.deviceMode != 1) {
-            lines.push_back("Remote host IP: " + ConverterRemoteHost(r));
-            lines.push_back("Remote host portno.: " + std::to_string(r.remotePort));
+            lines.push_back(Line(t::kRemoteIp, ConverterRemoteHost(r)));
+            lines.push_back(Line(t::kRemotePort, std::to_string(r.remotePort)));
         }
-        if (r.lanState == 2) {
-            char baud[64] = "Serial baudrate: ";
-            FormatBaud(baud, sizeof baud, r.serialBaud, TEXT_APPEND);
-            lines.push_back(baud);
-        }
+        if (r.lanState == 2)
+            lines.push_back(BaudLine(t::kSerialBaud, r.serialBaud));
     } else if (r.type == KORALINK_TYPE_USB) {
-        lines.push_back("Virtual COM Port No.: " + std::to_string(r.comNumber));
+        lines.push_back(Line(t::kComPort, std::to_string(r.comNumber)));
     }
     if (entry.identified == 1 && entry.answered == 1) {
-        lines.push_back("Status: Sensor identified");
-        lines.push_back("Sensor serial: " + Field(entry.serialText));
-        lines.push_back("Sensor type: " + DeviceShown(entry.sensorType));
+        lines.push_back(UiTextOf(t::kIdentified));
+        lines.push_back(Line(t::kSensorSerial, Field(entry.serialText)));
+        lines.push_back(Line(t::kSensorType, DeviceShown(entry.sensorType)));
         // The rate it answered at: the one to connect with.
-        if (r.type != KORALINK_TYPE_LAN && entry.baudRate > 0) {
-            char baud[64] = "Sensor baudrate: ";
-            FormatBaud(baud, sizeof baud, entry.baudRate, TEXT_APPEND);
-            lines.push_back(baud);
-        }
+        if (r.type != KORALINK_TYPE_LAN && entry.baudRate > 0)
+            lines.push_back(BaudLine(t::kSensorBaud, entry.baudRate));
     } else {
-        lines.push_back("Status: No sensor identified");
+        lines.push_back(UiTextOf(t::kNotIdentified));
     }
     return lines;
 }
@@ -111,6 +118,7 @@ TreeGroups StandardTreeGroups() {
     TreeGroups groups = DefaultTreeGroups();
     CopyText(groups.lanLabel, "adp-b/ETH, adp-c/ETH");
     CopyText(groups.usbLabel, "adp-b/USB, adp-c/USB");
+    CopyText(groups.otherLabel, UiTextOf(search_texts::kOther));
     return groups;
 }
 
@@ -142,7 +150,7 @@ std::vector<TreeLine> BuildTreeLines(ListType entries, const TreeGroups &groups)
                 lines.push_back({3, TREE_STYLE_DETAIL, 0, std::move(text)});
         }
         if (!any)
-            lines.push_back({2, TREE_STYLE_CONNECTION, 0, "NONE"});
+            lines.push_back({2, TREE_STYLE_CONNECTION, 0, UiTextOf(search_texts::kNone)});
     }
     return lines;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_link.h"
+#include "search/search_texts.h"
 #include "search/text_format.h"
 #include "search/tree_lines.h"
 #include "support/textcodec.h"
@@ -49,6 +50,32 @@ TEST(DescribeConnection, ServerModeHasNoRemoteLinesAndOnlyState2ShowsTheRate) {
                      "IP mode: ", "Local IP: 127.0.0.2", "Local portno.: 5000",
                      "Subnet Mask: 255.255.255.0", "Gateway address: 127.0.0.1",
                      "Status: Sensor identified", "Sensor serial: 00042", "Sensor type: KS-1"}));
+}
+
+// A language file moves the words, never the values; the scan, which
+// applies none, stays English.
+TEST(DescribeConnection, LinesAndGroupsFollowTheLanguageFile) {
+    LangFile german;
+    ASSERT_EQ(german.Parse("[LWCVI Language Resource File]\nVersion = 200\n"
+                           "Magic = -1395807027\nCharSet = 0\n"
+                           "[SEARCH_PNL_TREE_CONNECTIONS_TEXTS]\nType = \"Typ:\"\n"
+                           "SensorBaud = \"Sensor-Baudrate:\"\nIdentified = \"Sensor erkannt\"\n"
+                           "Other = \"andere\"\nNone = \"KEINE\"\n"),
+              LANG_OK);
+    ApplyUiTexts(german, search_texts::kAll);
+    ConnectionEntry com = EntryOf(SerialRecord(KORALINK_TYPE_COM, 1, "COM1", "COM port"));
+    com.identified = com.answered = 1;
+    com.baudRate = 19200;
+    CopyText(com.serialText, "00042");
+    Lines described = DescribeConnection(com);
+    std::vector<TreeLine> tree = BuildTreeLines(nullptr, StandardTreeGroups());
+    ResetUiTexts();
+    EXPECT_EQ(described, (Lines{"Typ: COM port", "Sensor erkannt", "Sensor serial: 00042",
+                                "Sensor type: ", "Sensor-Baudrate: 19200 baud"}));
+    ASSERT_EQ(tree.size(), 6u);
+    EXPECT_EQ(tree[4].text, "andere");
+    EXPECT_EQ(tree[5].text, "KEINE");
+    EXPECT_EQ(DescribeConnection(com)[0], "Type: COM port");
 }
 
 TEST(DescribeConnection, SerialGroupsAndUnansweredIdentification) {

@@ -520,6 +520,16 @@ void LangFileWriter::AddNamed(const std::string &section, const char *key,
     sections_.push_back(std::move(s));
 }
 
+void LangFileWriter::AddText(const std::string &section, const std::string &key,
+                             const std::string &text) {
+    for (Section &s : sections_)
+        if (s.name == section) {
+            s.items.push_back({key, ItemKind::Text, text});
+            return;
+        }
+    sections_.push_back(Section{section, {{key, ItemKind::Text, text}}});
+}
+
 void LangFileWriter::AddControl(const std::string &section, const LangControlShape &shape,
                                 const std::vector<LangString> &strings) {
     Section s{section, {}};

@@ -1,5 +1,6 @@
-// corvintracer-lang: writes the texts of the search panel, its menu bar and
-// the connect panel as a language file for translators to edit.
+// corvintracer-lang: writes the texts of the four panels, the search panel's
+// menu bar and the texts that belong to no control as a language file for
+// translators to edit.
 #include <QByteArray>
 #include <QtGlobal>
 #include <cerrno>
@@ -23,8 +24,9 @@ const char *const kUsage = "usage: corvintracer-lang export [-L<file>]... OUT";
 
 void Help() {
     std::printf("%s\n\n"
-                "Writes every text of the search panel, its menu bar and the connect panel\n"
-                "to OUT (\"-\" for standard output) as a language file: every entry flagged,\n"
+                "Writes every text of the four panels, the menu bar, pop-ups, the tree,\n"
+                "the progress bar and the debug console to OUT (\"-\" for standard\n"
+                "output) as a language file: every entry flagged,\n"
                 "Version 200, CharSet 0 (Windows-1252) or 65001 (UTF-8) as the texts need.\n"
                 "Translate the texts in it and start the program with -L<file>.\n\n"
                 "  -L<file>   apply this language file first, as the program does at start;\n"
@@ -61,31 +63,36 @@ int Export(const std::vector<std::string> &languageFiles, const char *out) {
         return 1;
     // The panels name their callbacks; bound, they load without warnings.
     RegisterProgramCallbacks(Program());
-    int search = tk::LoadPanel(0, kPanelResource, SEARCH_PNL);
-    int con = tk::LoadPanel(0, kPanelResource, CON_PNL);
-    if (search < 0 || con < 0) {
+    PanelSet panels;
+    bool loaded = LoadProgramPanels(&panels);
+    auto discard = [&panels] {
+        for (int panel : {panels.sercfg, panels.ethcfg, panels.con, panels.search})
+            if (panel > 0)
+                tk::DiscardPanel(panel);
+    };
+    if (!loaded) {
         std::fprintf(stderr, "corvintracer-lang: panels: %s\n", tk::LastLoadError().c_str());
+        discard();
         return 1;
     }
     int status = 0;
     for (const std::string &file : languageFiles)
-        for (int panel : {search, con}) {
-            int r = LocalizePanel(panel, file.c_str());
-            if (r != 0) {
-                std::string panelName;
-                tk::GetPanelAttribute(panel, tk::ATTR_CONSTANT_NAME, &panelName);
-                std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file.c_str(),
-                             panelName.c_str(), r, LangResultText(r));
-                status = 1;
+        for (const LocalizeFailure &f : LocalizeProgram(panels, file)) {
+            std::string panelName;
+            tk::GetPanelAttribute(f.panel, tk::ATTR_CONSTANT_NAME, &panelName);
+            if (f.absent) {
+                std::fprintf(stderr, "corvintracer-lang: %s: %s: not in the file, left English\n",
+                             file.c_str(), panelName.c_str());
+                continue;
             }
+            std::fprintf(stderr, "corvintracer-lang: %s: %s: %d (%s)\n", file.c_str(),
+                         panelName.c_str(), f.result, LangResultText(f.result));
+            status = 1;
         }
     LangFileWriter writer;
-    int r = ExportPanel(search, &writer);
-    if (r == 0)
-        r = ExportPanel(con, &writer);
+    int r = ExportProgram(panels, &writer);
     std::string text = r == 0 ? writer.Finish() : std::string();
-    tk::DiscardPanel(con);
-    tk::DiscardPanel(search);
+    discard();
     if (text.empty()) {
         std::fprintf(stderr, "corvintracer-lang: cannot read the panels' texts (%d)\n", r);
         return 1;

@@ -3,12 +3,15 @@
 #define CORVIN_PROGRAM_H
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/settings_file.h"
 #include "app/version.h"
 #include "koralink.h"
 #include "panels/panel_context.h"
+#include "support/uitexts.h"
 
 // ---- what a run owns ----------------------------------------------------------
 
@@ -29,6 +32,30 @@ ProgramState &Program();
 // Binds the callbacks of every panel to state.ui and the menu's commands to
 // state, before the panels load.
 void RegisterProgramCallbacks(ProgramState &state);
+
+// ---- language ---------------------------------------------------------------------
+// Loads the four panels; false when one does not load (what loaded stays
+// in panels for the caller to discard).
+bool LoadProgramPanels(PanelSet *panels);
+
+// Every text the program shows that belongs to no control, in the sections
+// a language file gives them (support/uitexts.h).
+std::span<const UiText *const> ProgramUiTexts();
+
+// What -L does with one language file: the four panels with the search
+// panel's menu bar, then the texts that belong to no control. A panel the
+// file does not fit is left as it is (or the rest of it) and named in the
+// result with its code.
+struct LocalizeFailure {
+    int panel;
+    int result;
+    bool absent = false; // a dialog the file has no entry for (an older file)
+};
+std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::string &file);
+
+// Everything LocalizeProgram translates, with its current texts, for a
+// translator to start from. 0 or a toolkit code.
+int ExportProgram(const PanelSet &panels, LangFileWriter *writer);
 
 // ---- start-up and shutdown -------------------------------------------------------
 

@@ -12,21 +12,9 @@
 
 #include "koralink.h"
 #include "sim/lab.h"
+#include "testsupport/testsupport.h"
 
 namespace {
-
-// A UDP port free on every loopback address we use, for the lab's protocol port.
-int FreeUdpPort() {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 std::string LabText(int port) {
     std::string p = std::to_string(port);
@@ -43,7 +31,8 @@ std::string LabText(int port) {
 
 TEST(ConverterLab, SearchFindsLabConvertersAndTheSensorBehindOne) {
     std::string error;
-    auto lab = corvinsim::Lab::Start(LabText(FreeUdpPort()), "", &error);
+    auto lab =
+        corvinsim::Lab::Start(LabText(testsupport::FreeLoopbackPort(SOCK_DGRAM)), "", &error);
     ASSERT_TRUE(lab) << error;
     lab->ApplyEnvironment();
 

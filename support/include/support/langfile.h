@@ -126,6 +126,11 @@ class LangFile {
     bool ReadControl(const std::string &section, const LangControlShape &shape,
                      std::vector<LangString> *strings) const;
 
+    // A plain text item (uitexts.h), decoded; nullopt when it is missing.
+    std::optional<std::string> ReadText(const std::string &section, const std::string &key) const {
+        return Text(section, key);
+    }
+
   private:
     std::optional<std::string> Text(const std::string &section, const std::string &key) const;
 
@@ -143,6 +148,9 @@ class LangFileWriter {
     // element shape has (a missing one is written empty).
     void AddControl(const std::string &section, const LangControlShape &shape,
                     const std::vector<LangString> &strings);
+    // One plain text item, added to the section of that name (made when
+    // it is new).
+    void AddText(const std::string &section, const std::string &key, const std::string &text);
     // The file: Windows-1252 (CharSet 0) when every text has a byte there,
     // else UTF-8 (CharSet 65001). Empty on out of memory.
     std::string Finish() const;

@@ -7,12 +7,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
 #include "app/program.h"
 #include "con_pnl.h"
+#include "ethcfg_pnl.h"
 #include "panels/messages.h"
+#include "panels/panel_texts.h"
+#include "search/search_texts.h"
 #include "search_pnl.h"
 #include "toolkit/ui.h"
 #include "ui/localize.h"
@@ -107,6 +113,53 @@ TEST_F(LangTool, ExportRoundTrips) {
     EXPECT_EQ(Tool("export " + dir + "/no/such/dir.lwd").status, 1);
 }
 
+// "section/key" -> value of every item in a language file's text; a long
+// value's "Key LineNNNN" parts count as its key.
+std::map<std::string, std::string> Items(const std::string &text) {
+    std::map<std::string, std::string> items;
+    std::istringstream in(text);
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        size_t eq = line.find(" = ");
+        if (line.empty() || line[0] == ';' || eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq);
+        if (size_t part = key.find(" Line"); part != std::string::npos)
+            key.resize(part);
+        items[section + "/" + key] += line.substr(eq + 3);
+    }
+    return items;
+}
+
+// Every text the program can show must have its German: the export names
+// them all, so whatever it has that the German file lacks is shown in
+// English. Texts outside the panels that read the same in German are few
+// and listed.
+TEST_F(LangTool, GermanFileCoversEveryExportedText) {
+    ToolRun english = Tool("export -");
+    ASSERT_EQ(english.status, 0) << english.err;
+    std::map<std::string, std::string> exported = Items(english.out), german = Items(Read(kGerman));
+    const std::set<std::string> sameInGerman = {"ETHCFG_PNL_TEXTS/Ok",
+                                                "CON_MENU_HELP_ABOUT_TEXTS/Build"};
+    std::string missing, untranslated;
+    for (const auto &[key, value] : exported) {
+        auto it = german.find(key);
+        if (it == german.end())
+            missing += " " + key;
+        else if (key.find("_TEXTS/") != std::string::npos && it->second == value &&
+                 !sameInGerman.count(key))
+            untranslated += " " + key;
+    }
+    EXPECT_EQ(missing, "") << "lang/german.lwd lacks these texts";
+    EXPECT_EQ(untranslated, "") << "lang/german.lwd leaves these texts English";
+}
+
 TEST_F(LangTool, ProgramStartsInGerman) {
     tk::SetPopupCapture(true);
     std::string exe = dir + "/corvintracer", lang = "-L" + kGerman;
@@ -128,10 +181,57 @@ TEST_F(LangTool, ProgramStartsInGerman) {
                             &text);
     EXPECT_EQ(text, "Baudratensuche \u00fcberspringen");
 
-    EXPECT_EQ(LocalizePanel(p.search, kGerman.c_str()), 0);
-    EXPECT_EQ(LocalizePanel(p.con, kGerman.c_str()), 0);
+    // The dialogs and the texts outside the panels follow the same file.
+    tk::GetPanelAttribute(p.sercfg, tk::ATTR_TITLE, &text);
+    EXPECT_EQ(text, "Seriellen Konverter konfigurieren ...");
+    tk::GetCtrlAttribute(p.ethcfg, ETHCFG_PNL_RING_IP_MODE, tk::ATTR_LABEL_TEXT, &text);
+    EXPECT_EQ(text, "IP-Modus");
+    EXPECT_STREQ(UiTextOf(panel_texts::kCancel), "Abbrechen");
+    EXPECT_STREQ(UiTextOf(search_texts::kIdentified), "Status: Sensor erkannt");
+
+    for (int panel : {p.search, p.con, p.ethcfg, p.sercfg})
+        EXPECT_EQ(LocalizePanel(panel, kGerman.c_str()), 0) << panel;
     FinishProgram();
     tk::TakeCapturedPopups();
+
+    // A run without a language file is English again.
+    char *plain[] = {exe.data(), nullptr};
+    ASSERT_EQ(StartProgram(1, plain, dir), 0);
+    EXPECT_STREQ(UiTextOf(panel_texts::kCancel), "Cancel");
+    FinishProgram();
+}
+
+// A file from before the dialogs and the texts outside the controls had
+// entries: the German file up to the dialogs' sections.
+TEST_F(LangTool, OlderFileTranslatesWhatItHasAndLeavesTheRestEnglish) {
+    std::string german = Read(kGerman);
+    size_t cut = german.find("[ETHCFG_PNL]");
+    ASSERT_NE(cut, std::string::npos);
+    std::string older = dir + "/older.lwd";
+    std::ofstream(older, std::ios::binary) << german.substr(0, cut);
+
+    tk::SetPopupCapture(true);
+    std::string exe = dir + "/corvintracer", lang = "-L" + older;
+    char *argv[] = {exe.data(), lang.data(), nullptr};
+    ASSERT_EQ(StartProgram(2, argv, dir), 0) << tk::LastLoadError();
+    const PanelSet &p = Program().ui.panels;
+    std::string text;
+    tk::GetCtrlAttribute(p.con, CON_PNL_PICT_SEARCH_QUIT, tk::ATTR_LABEL_TEXT, &text);
+    EXPECT_EQ(text, "Schlie\u00dfen");
+    tk::GetPanelAttribute(p.sercfg, tk::ATTR_TITLE, &text);
+    EXPECT_EQ(text, "Configure serial connection device ...");
+    EXPECT_STREQ(UiTextOf(panel_texts::kCancel), "Cancel");
+    EXPECT_STREQ(UiTextOf(search_texts::kIdentified), "Status: Sensor identified");
+    FinishProgram();
+    tk::TakeCapturedPopups();
+
+    // The command says which panels the file does not reach, and a
+    // translator updating an older file is not told it failed.
+    ToolRun r = Tool("export -L" + older + " -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("ETHCFG_PNL: not in the file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("SERCFG_PNL: not in the file"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Cancel = \"Cancel\""), std::string::npos);
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "toolkit/console_texts.h"
 
 namespace tk {
 using namespace detail;
@@ -127,7 +128,7 @@ void LineNumberGutter::paintEvent(QPaintEvent *event) {
 class ConsoleWindow : public QWidget {
   public:
     ConsoleWindow() : view_(new ConsoleView) {
-        setWindowTitle(QStringLiteral("Debug console"));
+        setWindowTitle(QStr(UiTextOf(console_texts::kTitle)));
         setObjectName(QStringLiteral("DebugConsole"));
         // Shown and filled while the user works in the main window: it must
         // never take the keyboard from there.
@@ -138,12 +139,12 @@ class ConsoleWindow : public QWidget {
         layout->addWidget(view_, 1);
         auto *row = new QHBoxLayout;
         row->addStretch(1);
-        copy_ = new QPushButton(QStringLiteral("&Copy log"), this);
+        copy_ = new QPushButton(QStr(UiTextOf(console_texts::kCopy)), this);
         copy_->setObjectName(QStringLiteral("CopyLog"));
-        copy_->setToolTip(QStringLiteral("Copy the whole log to the clipboard"));
-        save_ = new QPushButton(QStringLiteral("&Save log..."), this);
+        copy_->setToolTip(QStr(UiTextOf(console_texts::kCopyTip)));
+        save_ = new QPushButton(QStr(UiTextOf(console_texts::kSave)), this);
         save_->setObjectName(QStringLiteral("SaveLog"));
-        save_->setToolTip(QStringLiteral("Save the whole log to a text file"));
+        save_->setToolTip(QStr(UiTextOf(console_texts::kSaveTip)));
         row->addWidget(copy_);
         row->addWidget(save_);
         layout->addLayout(row);
@@ -157,14 +158,14 @@ class ConsoleWindow : public QWidget {
 
   private:
     void AskAndSave() {
-        QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Save log"), QStringLiteral("corvintracer-log.txt"),
-            QStringLiteral("Text files (*.txt);;All files (*)"));
+        QString path = QFileDialog::getSaveFileName(this, QStr(UiTextOf(console_texts::kSaveTitle)),
+                                                    QStringLiteral("corvintracer-log.txt"),
+                                                    QStr(UiTextOf(console_texts::kFileTypes)));
         if (path.isEmpty())
             return;
         std::string error;
         if (ConsoleSaveLog(Utf8(path).c_str(), &error) != 0)
-            MessagePopup("Save log", error.c_str());
+            MessagePopup(UiTextOf(console_texts::kSaveTitle), error.c_str());
     }
 
     ConsoleView *view_;
@@ -380,7 +381,7 @@ int ConsoleSaveLog(const char *path, std::string *error) {
     std::string ignored;
     std::string &why = error ? *error : ignored;
     if (!path || !*path) {
-        why = "no file name";
+        why = UiTextOf(console_texts::kNoFileName);
         return -1;
     }
     QSaveFile file(QString::fromUtf8(path));
