@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/menu.h"
+#include "app/window_geometry.h"
 #include "connect_panel.h"
 #include "converter_dialog.h"
 #include "panel_ids.h"
@@ -108,6 +109,39 @@ void ReportSave(PanelContext &ui, const SettingsSaveOutcome &outcome) {
         SettingsPopup(ui, 6);
 }
 
+// The windows open where and as large as they were left, inside the screen
+// as it is now; without a record they keep their design size.
+void RestoreWindows(const PanelSet &panels, IniStore store) {
+    SavedWindows saved = ReadSavedWindows(store);
+    WindowRect area;
+    if (saved.hasMain && tk::GetScreenArea(saved.main.left, saved.main.top, &area.left, &area.top,
+                                           &area.width, &area.height) == 0) {
+        WindowRect fit = FitIntoArea(saved.main, area);
+        tk::SetPanelAttribute(panels.search, tk::ATTR_LEFT, fit.left);
+        tk::SetPanelAttribute(panels.search, tk::ATTR_TOP, fit.top);
+        tk::SetPanelAttribute(panels.search, tk::ATTR_WIDTH, fit.width);
+        tk::SetPanelAttribute(panels.search, tk::ATTR_HEIGHT, fit.height);
+    }
+    if (saved.hasConnect &&
+        tk::GetScreenArea(0, 0, &area.left, &area.top, &area.width, &area.height) == 0) {
+        WindowRect fit = FitIntoArea({0, 0, saved.connectWidth, saved.connectHeight}, area);
+        tk::SetPanelAttribute(panels.con, tk::ATTR_WIDTH, fit.width);
+        tk::SetPanelAttribute(panels.con, tk::ATTR_HEIGHT, fit.height);
+    }
+}
+
+void KeepWindows(const PanelSet &panels, IniStore store) {
+    SavedWindows w;
+    WindowRect &m = w.main;
+    w.hasMain = tk::GetPanelAttribute(panels.search, tk::ATTR_LEFT, &m.left) == 0 &&
+                tk::GetPanelAttribute(panels.search, tk::ATTR_TOP, &m.top) == 0 &&
+                tk::GetPanelAttribute(panels.search, tk::ATTR_WIDTH, &m.width) == 0 &&
+                tk::GetPanelAttribute(panels.search, tk::ATTR_HEIGHT, &m.height) == 0;
+    w.hasConnect = tk::GetPanelAttribute(panels.con, tk::ATTR_WIDTH, &w.connectWidth) == 0 &&
+                   tk::GetPanelAttribute(panels.con, tk::ATTR_HEIGHT, &w.connectHeight) == 0;
+    WriteSavedWindows(store, w);
+}
+
 } // namespace
 
 ProgramState &Program() {
@@ -176,6 +210,7 @@ int StartProgram(int argc, char **argv, const std::string &programDir) {
         ui.fallbackHistoryPath = history;
     StartSearchPanel(ui);
     StartConnectPanel(ui, loaded ? settings.store : nullptr);
+    RestoreWindows(ui.panels, loaded ? settings.store : nullptr);
 
     tk::DisplayPanel(ui.panels.search);
     return 0;
@@ -187,6 +222,7 @@ int FinishProgram() {
     KORALINK_close(&g_program.sharedLink);
     StopConnectPanel(ui, g_program.settings.store);
     StopSearchPanel(ui);
+    KeepWindows(ui.panels, g_program.settings.store);
     ReportSave(ui, g_program.settings.Save());
 
     PanelSet &panels = ui.panels;

@@ -384,6 +384,33 @@ TEST_F(ShellRun, ClosingTheSearchPanelEndsTheRunAndCreatesTheSettingsFile) {
     EXPECT_TRUE(std::filesystem::exists(file)) << "the first normal exit creates the file";
 }
 
+TEST_F(ShellRun, WindowSizeIsKeptForTheNextRun) {
+    const std::string file = dir / "CorvintracerV1_0.ini";
+    WriteFile(file, SampleSettings());
+    auto size = [](int panel) {
+        int w = 0, h = 0;
+        tk::GetPanelAttribute(panel, tk::ATTR_WIDTH, &w);
+        tk::GetPanelAttribute(panel, tk::ATTR_HEIGHT, &h);
+        return std::make_pair(w, h);
+    };
+    Start({dir / "corvintracer"});
+    const auto design = size(Program().ui.panels.search);
+    // The offscreen screen is smaller than 1000x800: the next start fits the
+    // window into it. A size it can hold comes back as it was.
+    tk::SetPanelAttribute(Program().ui.panels.search, tk::ATTR_WIDTH, design.first + 40);
+    tk::SetPanelAttribute(Program().ui.panels.search, tk::ATTR_HEIGHT, design.second + 30);
+    tk::SetPanelAttribute(Program().ui.panels.con, tk::ATTR_WIDTH, 520);
+    EXPECT_EQ(Finish(), 0);
+    std::string text = ReadFile(file);
+    EXPECT_NE(text.find("[Window]"), std::string::npos);
+    ExpectSampleSettingsIn(text);
+
+    Start({dir / "corvintracer"});
+    EXPECT_EQ(size(Program().ui.panels.search),
+              std::make_pair(design.first + 40, design.second + 30));
+    EXPECT_EQ(size(Program().ui.panels.con).first, 520);
+}
+
 TEST_F(ShellRun, LoadAndSaveRefuseMissingArgumentsSilently) {
     const std::string file = dir / "CorvintracerV1_0.ini";
     WriteFile(file, SampleSettings());

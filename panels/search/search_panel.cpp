@@ -51,6 +51,7 @@ void OnConnectionSelected(PanelContext &ctx) {
     int panel = ctx.panels.search;
     if (tree->selectedPosition == 0 || tree->selectedText[0] == '\0') {
         tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 1);
+        tk::SetPanelDefaultButton(panel, 0);
         EndProgressWith(tree, "");
         PortAnnouncerSelected(nullptr);
         return;
@@ -61,6 +62,9 @@ void OnConnectionSelected(PanelContext &ctx) {
     // A usable selection makes the search panel's accept button usable again
     // after an unusable one dimmed it.
     tk::SetCtrlAttribute(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT, tk::ATTR_DIMMED, 0);
+    // Return takes what the tree shows selected, never the history's entry
+    // the connect panel was filled from at start.
+    tk::SetPanelDefaultButton(panel, SEARCH_PNL_PICT_SEARCH_ACCEPT);
 
     const ConnectionRecord &r = entry.record;
     int con = ctx.panels.con;
@@ -117,6 +121,7 @@ void StartSearchPanel(PanelContext &ctx) {
                                   standard.otherLabel);
     ConnectionTree_SetSelectionCallback(ctx.tree, SelectionHook, &ctx);
     tk::SetPanelKeyCallback(search, "Esc", EscapeKey, &ctx);
+    tk::SetPanelDefaultButton(search, 0);
     ctx.results = ctx.tree->entries;
     StartPortAnnouncer(search, ctx.panels.con);
 }

@@ -2,6 +2,9 @@
 // double behind the search.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPushButton>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -193,6 +196,28 @@ TEST_F(SearchPanel, SelectionFillsTheConnectPanelAndTheBarLabel) {
         std::string label;
         tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
         EXPECT_EQ(label, c.label);
+    }
+}
+
+// Return presses Accept only for a connection chosen in the tree, not for
+// the history's entry the connect panel holds at start.
+TEST_F(SearchPanel, ReturnAcceptsOnlyASelectedConnection) {
+    QPushButton *accept = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == "SEARCH_PNL")
+            accept = w->findChild<QPushButton *>("PICT_SEARCH_ACCEPT");
+    ASSERT_NE(accept, nullptr);
+    AddEntry(SerialRecord(KORALINK_TYPE_USB, 7, "USB7", "USB-Serial"), 1, 19200);
+    ConnectionTree_Show(ctx_.tree);
+    struct Step {
+        int position;
+        const char *selected;
+        bool isDefault;
+    } steps[] = {{-1, nullptr, false}, {1, "SERIAL: COM7", true}, {0, "", false}};
+    for (const Step &s : steps) {
+        if (s.selected)
+            Select(s.position, s.selected);
+        EXPECT_EQ(accept->isDefault(), s.isDefault) << s.position;
     }
 }
 

@@ -42,14 +42,14 @@ void ApplyPalette(Control &c) {
 
 QString LabelText(const Control &c) {
     if (c.kind->label == LabelPlace::Own)
-        return static_cast<QAbstractButton *>(c.widget.data())->text();
-    return c.label ? c.label->text() : QString();
+        return MarkedText(c.widget.data());
+    return c.label ? MarkedText(c.label.data()) : QString();
 }
 
 int SetLabelText(Control &c, const QString &text) {
     switch (c.kind->label) {
     case LabelPlace::Own:
-        static_cast<QAbstractButton *>(c.widget.data())->setText(text);
+        SetMarkedText(c.widget.data(), text);
         return 0;
     case LabelPlace::None:
         return text.isEmpty() ? 0 : UIE_BAD_ATTRIBUTE;
@@ -57,17 +57,19 @@ int SetLabelText(Control &c, const QString &text) {
         break;
     }
     if (c.label) {
-        c.label->setText(text);
+        SetMarkedText(c.label.data(), text);
         return 0;
     }
     if (text.isEmpty())
         return 0;
     // A control created without a label gets one just above it.
-    auto *l = new QLabel(text, c.widget->parentWidget());
+    auto *l = new QLabel(c.widget->parentWidget());
     l->setTextFormat(Qt::PlainText);
     QRect g = c.widget->geometry();
     l->setGeometry(g.x(), std::max(0, g.y() - 18), std::max(g.width(), 120), 18);
     l->setBuddy(c.widget);
+    AnchorLike(l, c.widget);
+    SetMarkedText(l, text);
     l->setVisible(c.widget->isVisible() || !c.widget->isHidden());
     c.label = l;
     return 0;
@@ -111,6 +113,7 @@ int SetGeometry(Control &c, int attr, int v) {
         break;
     }
     c.widget->setGeometry(g);
+    RebaseGeometry(c.widget);
     return 0;
 }
 
@@ -294,7 +297,8 @@ void ApplyMode(Control &c) {
     bool indicator = c.mode == 0;
     if (c.kind->setReadOnly)
         c.kind->setReadOnly(c.widget, indicator);
-    c.widget->setFocusPolicy(indicator && !c.kind->keepsFocus ? Qt::NoFocus : Qt::StrongFocus);
+    bool focus = !c.kind->noFocus && (!indicator || c.kind->keepsFocus);
+    c.widget->setFocusPolicy(focus ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 } // namespace detail

@@ -16,6 +16,7 @@
 
 class QWidget;
 class QLabel;
+class QLineEdit;
 class QAction;
 class QColor;
 class QMenu;
@@ -147,6 +148,33 @@ bool NoDisplay();
 bool BuildMenuBar(Panel &p, QMenuBar *bar, std::string *error);
 // Applies a control's mode (hot or indicator) to its widget.
 void ApplyMode(Control &c);
+
+// Resizing (resizing.cpp): the panel's controls follow its edges as their
+// anchors say; its design size is its minimum.
+void MakeResizable(Panel &p);
+// Places the controls for the panel's size now (a hidden window gets no
+// resize event until it is shown).
+void FollowPanelSize(QWidget *top);
+// A control the program moved keeps its new place relative to the edges.
+void RebaseGeometry(QWidget *w);
+// A label made for a control later goes along with it.
+void AnchorLike(QWidget *label, QWidget *control);
+// Texts cut with "…" where they do not fit, whole in the tooltip and in
+// what FullText returns (the shown text of a label, with its "&" marks).
+void SetShortenedText(QLabel *l, const QString &text);
+void SetShortenedText(QLineEdit *e, const QString &text);
+QString FullText(const QLabel *l);
+QString FullText(const QLineEdit *e);
+
+// Access keys (keyboard.cpp). Texts mark the key with "__" before its
+// letter; Qt is shown "&" there and "&&" for a plain "&". The text as set is
+// kept and read back.
+QString ShownText(const QString &marked);
+void SetMarkedText(QObject *o, const QString &marked); // button, label, menu or action
+QString MarkedText(const QObject *o);
+// Return presses the focused or the panel's default button, Esc its cancel
+// button; the Designer data's texts get their access keys shown.
+void SetUpKeyboard(Panel &p);
 
 std::string Utf8(const QString &s);
 QString QStr(const char *s);

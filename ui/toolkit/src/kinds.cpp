@@ -1,4 +1,5 @@
 // The kinds of control and the table that maps a style to its kind.
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,8 +123,17 @@ void NumericRange(Control &c) {
     sb->setSingleStep(std::max(1, RoundToInt(c.incrValue)));
 }
 
+// Read-only fields look it: the window's colour instead of the edit field's.
+void ReadOnlyLook(QWidget *w, bool readOnly) {
+    QPalette pal = w->palette();
+    QPalette standard = QApplication::palette(w);
+    pal.setColor(QPalette::Base, standard.color(readOnly ? QPalette::Window : QPalette::Base));
+    w->setPalette(pal);
+}
+
 void SpinReadOnly(QWidget *w, bool readOnly) {
     static_cast<QSpinBox *>(w)->setReadOnly(readOnly);
+    ReadOnlyLook(w, readOnly);
 }
 
 int SetNumeric(Control &c, int v) {
@@ -200,18 +210,21 @@ bool SetUpString(Control &c, int) {
 }
 
 void LineReadOnly(QWidget *w, bool readOnly) {
-    static_cast<QLineEdit *>(w)->setReadOnly(readOnly);
+    auto *le = static_cast<QLineEdit *>(w);
+    QString full = FullText(le);
+    le->setReadOnly(readOnly);
+    ReadOnlyLook(w, readOnly);
+    SetShortenedText(le, full);
 }
 
 int SetString(Control &c, const QString &text) {
-    auto *le = As<QLineEdit>(c);
-    le->setText(text);
-    le->setCursorPosition(0); // long texts show their start
+    // Long texts show their start.
+    SetShortenedText(As<QLineEdit>(c), text);
     return 0;
 }
 
 int GetString(const Control &c, std::string *text) {
-    *text = Utf8(As<QLineEdit>(c)->text());
+    *text = Utf8(FullText(As<QLineEdit>(c)));
     return 0;
 }
 
@@ -223,16 +236,17 @@ bool SetUpTextMsg(Control &c, int) {
         return false;
     l->setTextFormat(Qt::PlainText);
     c.dfltText = Utf8(l->text());
+    SetShortenedText(l, l->text());
     return true;
 }
 
 int SetTextMsg(Control &c, const QString &text) {
-    As<QLabel>(c)->setText(text);
+    SetShortenedText(As<QLabel>(c), text);
     return 0;
 }
 
 int GetTextMsg(const Control &c, std::string *text) {
-    *text = Utf8(As<QLabel>(c)->text());
+    *text = Utf8(FullText(As<QLabel>(c)));
     return 0;
 }
 
@@ -358,6 +372,7 @@ const Kind kKinds[] = {
      .dflt = Default::Number,
      .dataType = 4,
      .ranged = true,
+     .noFocus = true,
      .showRange = ShowSlide,
      .value = {.setInt = SetSlideInt,
                .setDouble = SetSlideDouble,
@@ -377,6 +392,7 @@ const Kind kKinds[] = {
      .label = LabelPlace::None,
      .dflt = Default::Text,
      .dataType = 5,
+     .noFocus = true,
      .value = TextValues(SetTextMsg, GetTextMsg)},
     {.style = CTRL_RING,
      .name = "ring",
@@ -390,7 +406,8 @@ const Kind kKinds[] = {
     {.style = CTRL_DECORATION,
      .name = "decoration",
      .setUp = SetUpDecoration,
-     .label = LabelPlace::None},
+     .label = LabelPlace::None,
+     .noFocus = true},
     {.style = CTRL_TREE, .name = "tree", .setUp = SetUpTree, .list = &kTreeList},
 };
 

@@ -70,6 +70,8 @@ struct Kind {
     // others only lose their input (and the focus, unless keepsFocus).
     void (*setReadOnly)(QWidget *, bool) = nullptr;
     bool keepsFocus = false;
+    // Shows only; Tab passes it by.
+    bool noFocus = false;
     void (*showRange)(Control &) = nullptr; // after the range changed
     ValueOps value{};
     const ListOps *list = nullptr;

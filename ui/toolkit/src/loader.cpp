@@ -2,6 +2,7 @@
 // and turning the built widgets into a panel record with its controls.
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -55,6 +56,12 @@ class CloseFilter : public QObject {
     int panel_;
 };
 
+bool PassesKey(const Control *c, const QKeyEvent *key) {
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return true;
+    return c && c->kind && c->kind->setReadOnly;
+}
+
 // Indicator controls ignore the user: mouse and keyboard input is eaten for
 // the kinds that have no read-only mode of their own.
 class IndicatorFilter : public QObject {
@@ -68,6 +75,11 @@ class IndicatorFilter : public QObject {
         case QEvent::MouseButtonDblClick:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+            // Tab and Backtab move on; a read-only field keeps its keys (the
+            // cursor, copying), since it cannot be changed through them.
+            if (PassesKey(FindControl(panel_, control_), static_cast<QKeyEvent *>(ev)))
+                break;
+            [[fallthrough]];
         case QEvent::Wheel: {
             Control *c = FindControl(panel_, control_);
             if (c && c->mode == 0)
@@ -175,8 +187,9 @@ int AdoptPanel(QWidget *top, int resourceNumber, int parent) {
                 return Fail(top, UIE_RESOURCE, p.name + ": " + error);
         }
     }
-    // Panels have the catalogue's size; the user does not resize them.
-    top->setFixedSize(top->size());
+    // The catalogue's size is the smallest; the panel grows as the user likes.
+    MakeResizable(p);
+    SetUpKeyboard(p);
     if (parent == 0) {
         p.closeFilter = new CloseFilter(p.handle);
         p.closeFilter->setParent(top);

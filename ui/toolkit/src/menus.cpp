@@ -129,7 +129,7 @@ const MenuIntAttr kIntAttrs[] = {
 
 // A menu shows its title, an item its text.
 QString EntryText(const MenuEntry &e) {
-    return e.menu ? e.menu->title() : e.action->text();
+    return e.menu ? MarkedText(e.menu) : MarkedText(e.action);
 }
 
 // Reads an attribute of menuItem through get(entry, attr, value). Item 0 is
@@ -175,9 +175,9 @@ int SetMenuBarAttribute(int menuBar, int menuItem, int attr, const char *value) 
             if (attr != ATTR_MENU_NAME && attr != ATTR_ITEM_NAME)
                 return UIE_BAD_ATTRIBUTE;
             if (e.menu)
-                e.menu->setTitle(QStr(value));
+                SetMarkedText(e.menu, QStr(value));
             else
-                e.action->setText(QStr(value));
+                SetMarkedText(e.action, QStr(value));
             return 0;
         });
     });

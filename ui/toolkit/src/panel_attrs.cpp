@@ -16,9 +16,10 @@ template <class Pred> int FirstPanel(int from, Pred pred) {
     return 0;
 }
 
-// Panels keep a fixed size; only the program changes it.
+// Not below the design size, which is the panel's minimum.
 int SetSize(Panel &p, int width, int height) {
-    p.top->setFixedSize(width, height);
+    p.top->resize(width, height);
+    FollowPanelSize(p.top);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // Panel life: showing, hiding and discarding loaded panels.
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QScreen>
 #include <QShortcut>
 #include <QWidget>
 
@@ -69,6 +70,22 @@ int SetPanelKeyCallback(int panel, const char *key, void (*fn)(void *data), void
         QObject::connect(shortcut, &QShortcut::activated, shortcut, [fn, data] { fn(data); });
         return 0;
     });
+}
+
+int GetScreenArea(int left, int top, int *areaLeft, int *areaTop, int *width, int *height) {
+    if (!areaLeft || !areaTop || !width || !height)
+        return UIE_NULL_POINTER;
+    if (!UIRuntimeReady())
+        return UIE_NOT_INITIALIZED;
+    QScreen *screen = QGuiApplication::screenAt(QPoint(left, top));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect();
+    *areaLeft = area.x();
+    *areaTop = area.y();
+    *width = area.width();
+    *height = area.height();
+    return 0;
 }
 
 int GetPanelMenuBar(int panel) {

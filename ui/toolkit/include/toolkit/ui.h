@@ -84,6 +84,13 @@ int HidePanel(int panel);
 // while the panel's window is active, whichever control has the focus.
 int SetPanelKeyCallback(int panel, const char *key, void (*fn)(void *data), void *data);
 int GetPanelMenuBar(int panel); // menu-bar handle > 0, or 0 when none
+// The button Return presses when no other button has the focus (0: none);
+// the Designer data's "defaultButton" property gives the first one.
+int SetPanelDefaultButton(int panel, int control);
+// The usable part (without task bars) of the screen that holds the point
+// (left, top), or of the main screen when none does, in the units of the
+// panels' ATTR_LEFT/ATTR_TOP/ATTR_WIDTH/ATTR_HEIGHT. 0, or UIE_NOT_INITIALIZED.
+int GetScreenArea(int left, int top, int *areaLeft, int *areaTop, int *width, int *height);
 
 // Attributes (panel, control, tree item, menu). Codes follow the platform
 // numbering the localisation and progress-bar code use.
