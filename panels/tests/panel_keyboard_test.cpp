@@ -20,6 +20,7 @@
 
 #include "panel_ids.h"
 #include "toolkit/ui.h"
+#include "ui/localize.h"
 
 namespace {
 
@@ -179,50 +180,58 @@ TEST_F(PanelKeys, TabVisitsEveryControlInReadingOrderAndComesRound) {
 }
 
 TEST_F(PanelKeys, EveryButtonAndMenuHasItsOwnAccessKey) {
-    for (auto [number, name] : {std::pair<int, const char *>{SEARCH_PNL, "SEARCH_PNL"},
-                                {CON_PNL, "CON_PNL"},
-                                {SERCFG_PNL, "SERCFG_PNL"},
-                                {ETHCFG_PNL, "ETHCFG_PNL"}}) {
-        SCOPED_TRACE(name);
-        Load(number);
-        QWidget *top = Window(name);
-        // What Alt+letter reaches in the window: its buttons, labelled
-        // controls and the menu bar's titles; each menu's items apart.
-        std::map<QString, std::vector<QString>> groups;
-        for (QPushButton *b : top->findChildren<QPushButton *>()) {
-            if (b->text().isEmpty())
-                EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
-            else
-                EXPECT_FALSE(AccessKey(b->text()).isNull()) << b->objectName().toStdString();
-            groups["window"].push_back(b->text());
-        }
-        for (QLabel *l : top->findChildren<QLabel *>())
-            if (l->buddy())
-                groups["window"].push_back(l->text());
-        if (QMenuBar *bar = top->findChild<QMenuBar *>())
-            for (QAction *a : bar->actions()) {
-                EXPECT_FALSE(AccessKey(a->text()).isNull()) << a->text().toStdString();
-                groups["window"].push_back(a->text());
-                for (QAction *item : a->menu()->actions())
-                    if (!item->isSeparator()) {
-                        EXPECT_FALSE(AccessKey(item->text()).isNull())
-                            << item->text().toStdString();
-                        groups[a->text()].push_back(item->text());
-                    }
+    const std::string german = std::string(CORVIN_LANG_DIR) + "/german.lwd";
+    for (const std::string &language : {std::string(), german})
+        for (auto [number, name] : {std::pair<int, const char *>{SEARCH_PNL, "SEARCH_PNL"},
+                                    {CON_PNL, "CON_PNL"},
+                                    {SERCFG_PNL, "SERCFG_PNL"},
+                                    {ETHCFG_PNL, "ETHCFG_PNL"}}) {
+            SCOPED_TRACE(std::string(name) + " " + language);
+            int panel = Load(number);
+            if (!language.empty()) {
+                ASSERT_EQ(LocalizePanel(panel, language.c_str()), 0);
             }
-        for (const auto &[group, texts] : groups) {
-            std::map<QChar, QString> seen;
-            for (const QString &t : texts) {
-                QChar key = AccessKey(t);
-                if (key.isNull())
-                    continue;
-                EXPECT_FALSE(seen.count(key))
-                    << group.toStdString() << ": " << t.toStdString() << " and "
-                    << seen[key].toStdString() << " share a key";
-                seen[key] = t;
+            QWidget *top = Window(name);
+            // What Alt+letter reaches in the window: its buttons, labelled
+            // controls and the menu bar's titles; each menu's items apart.
+            std::map<QString, std::vector<QString>> groups;
+            for (QPushButton *b : top->findChildren<QPushButton *>()) {
+                if (b->text().isEmpty())
+                    EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+                else
+                    EXPECT_FALSE(AccessKey(b->text()).isNull()) << b->objectName().toStdString();
+                groups["window"].push_back(b->text());
             }
+            for (QLabel *l : top->findChildren<QLabel *>())
+                if (l->buddy())
+                    groups["window"].push_back(l->text());
+            if (QMenuBar *bar = top->findChild<QMenuBar *>())
+                for (QAction *a : bar->actions()) {
+                    EXPECT_FALSE(AccessKey(a->text()).isNull()) << a->text().toStdString();
+                    groups["window"].push_back(a->text());
+                    for (QAction *item : a->menu()->actions())
+                        if (!item->isSeparator()) {
+                            EXPECT_FALSE(AccessKey(item->text()).isNull())
+                                << item->text().toStdString();
+                            groups[a->text()].push_back(item->text());
+                        }
+                }
+            for (const auto &[group, texts] : groups) {
+                std::map<QChar, QString> seen;
+                for (const QString &t : texts) {
+                    QChar key = AccessKey(t);
+                    if (key.isNull())
+                        continue;
+                    EXPECT_FALSE(seen.count(key))
+                        << group.toStdString() << ": " << t.toStdString() << " and "
+                        << seen[key].toStdString() << " share a key";
+                    seen[key] = t;
+                }
+            }
+            // Window() finds panels by name: the next language loads it anew.
+            DiscardPanel(panel);
+            loaded_.pop_back();
         }
-    }
 }
 
 TEST_F(PanelKeys, MarkedTextsShowAccessKeysAndReadBackAsSet) {
