@@ -172,9 +172,8 @@ void RunConnectionSearch(PanelContext &ctx) {
     SearchWorker worker;
     // As the scan does it: the first rate cycles run while converter
     // discovery still waits for replies.
-    auto job = [&api, texts, probe, allRates, extraCycleCodes, found,
-                wantLog = log != nullptr](SearchLog &queuedLog, SearchProgress &queuedBar,
-                                          CancelToken &cancel) {
+    auto job = [&api, texts, probe, allRates, extraCycleCodes, found, wantLog = log != nullptr](
+                   SearchLog &queuedLog, SearchProgress &queuedBar, CancelToken &cancel) {
         SearchRequest request;
         request.api = &api;
         request.log = wantLog ? &queuedLog : nullptr;
@@ -206,6 +205,8 @@ void RunConnectionSearch(PanelContext &ctx) {
     } else if (cancelled && hasBar) {
         EndProgress(tree->progressPanel, tree->progressControl, nullptr,
                     UiTextOf(panel_texts::kSearchCancelled));
+        // A full bar reads as a finished search.
+        tk::SetCtrlVal(tree->progressPanel, tree->progressControl, 0.0);
     }
     ListDispose(found);
 }

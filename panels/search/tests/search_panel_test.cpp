@@ -460,6 +460,9 @@ TEST_F(SearchPanel, ACancelledSearchKeepsThePreviousTreeAndSaysSo) {
         std::string label;
         tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, tk::ATTR_LABEL_TEXT, &label);
         EXPECT_EQ(label, "Search cancelled");
+        double bar = -1;
+        tk::GetCtrlVal(searchPanel_, SEARCH_PNL_PRBR_PROGRESS, &bar);
+        EXPECT_EQ(bar, 0.0) << "an empty bar, not a finished one";
         tk::GetCtrlAttribute(searchPanel_, SEARCH_PNL_PICT_SEARCH_AGAIN, tk::ATTR_LABEL_TEXT,
                              &label);
         EXPECT_EQ(label, labelBefore);
