@@ -84,7 +84,7 @@ int FallbackHistoryPath(const std::string &programDir, char *buffer, size_t size
     char dir[4096];
     if (ProgramDataDirectory(programDir, dir, sizeof dir) != 0)
         return -1;
-    return CopyOut(std::string(dir) + "/comm_settings", buffer, size);
+    return CopyOut(JoinPath(dir, "comm_settings"), buffer, size);
 }
 
 ParsedCommandLine ParseCommandLine(int argc, char **argv, const std::string &programDir) {
@@ -145,7 +145,7 @@ void ResolveSettingsPath(char *path, const std::string &programDir) {
     char name[64];
     std::snprintf(name, sizeof name, "%sV%d_%d.ini", kProgramName, ProgramVersion.major,
                   ProgramVersion.minor);
-    std::string full = std::string(dir) + (std::strcmp(dir, "/") == 0 ? "" : "/") + name;
+    std::string full = JoinPath(dir, name);
     if (FitsPath(full))
         CopyText(path, kSettingsPathSize, full.c_str());
 }

@@ -50,3 +50,13 @@ std::string FindDataFile(const std::string &name, const char *kind, const std::s
     std::string candidate = data + "/" + kind + "/" + name;
     return IsRegularFile(candidate) ? candidate : name;
 }
+
+std::string JoinPath(const std::string &dir, const std::string &name) {
+    if (dir.empty())
+        return name;
+    char last = dir.back();
+    if (last == '/' || last == '\\')
+        return dir + name;
+    bool backslashes = dir.find('\\') != std::string::npos && dir.find('/') == std::string::npos;
+    return dir + (backslashes ? '\\' : '/') + name;
+}

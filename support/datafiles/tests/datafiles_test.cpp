@@ -81,3 +81,20 @@ TEST(ExecutableDirectory, IsTheFolderOfThisTest) {
 }
 
 } // namespace
+
+TEST(JoinPath, KeepsTheSeparatorTheFolderUses) {
+    struct Case {
+        const char *dir, *name, *want;
+    };
+    for (const Case &c : {
+             Case{"/home/u/.config/corvintracer", "a.ini", "/home/u/.config/corvintracer/a.ini"},
+             Case{"/", "a.ini", "/a.ini"},
+             Case{"C:\\Users\\u\\AppData\\Roaming\\Corvintracer", "a.ini",
+                  "C:\\Users\\u\\AppData\\Roaming\\Corvintracer\\a.ini"},
+             Case{"C:\\", "a.ini", "C:\\a.ini"},
+             Case{"C:/Program Files/Corvintracer", "a.ini", "C:/Program Files/Corvintracer/a.ini"},
+             Case{"C:\\mixed/dir", "a.ini", "C:\\mixed/dir/a.ini"},
+             Case{"", "a.ini", "a.ini"},
+         })
+        EXPECT_EQ(JoinPath(c.dir, c.name), c.want) << c.dir;
+}

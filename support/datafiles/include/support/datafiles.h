@@ -31,6 +31,11 @@ std::string ExecutableDirectory();
 // none.
 std::string UserSettingsDirectory(const char *name);
 
+// dir and name joined with the separator dir already uses: a Windows folder
+// written with backslashes only gets a backslash, so that a path shown to the
+// user is not a mix of both. An empty dir gives name.
+std::string JoinPath(const std::string &dir, const std::string &name);
+
 // An existing folder the running user may create files in.
 bool IsWritableDirectory(const std::string &dir);
 
