@@ -54,11 +54,11 @@ std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::
     LangFile parsed;
     int r = parsed.Load(file.c_str());
     if (r != LANG_OK) {
-        for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg})
+        for (int panel : panels.All())
             failures.push_back({panel, LangErrorToResult(r)});
         return failures;
     }
-    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg}) {
+    for (int panel : panels.All()) {
         // Files written before the dialogs were translatable have no entry
         // for them at all: the dialogs stay English, which is no fault of
         // the file.
@@ -77,7 +77,7 @@ std::vector<LocalizeFailure> LocalizeProgram(const PanelSet &panels, const std::
 }
 
 int ExportProgram(const PanelSet &panels, LangFileWriter *writer) {
-    for (int panel : {panels.search, panels.con, panels.ethcfg, panels.sercfg}) {
+    for (int panel : panels.All()) {
         int r = ExportPanel(panel, writer);
         if (r < 0)
             return r;

@@ -56,10 +56,16 @@ class CloseFilter : public QObject {
     int panel_;
 };
 
-bool PassesKey(const Control *c, const QKeyEvent *key) {
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+// What an indicator lets through: a kind with a read-only mode of its own
+// refuses changes itself and keeps the rest (the cursor, selecting,
+// copying); of the others' keys, Tab and Backtab move on.
+bool PassesInput(const Control &c, const QEvent *ev) {
+    if (c.kind && c.kind->setReadOnly)
         return true;
-    return c && c->kind && c->kind->setReadOnly;
+    if (ev->type() != QEvent::KeyPress && ev->type() != QEvent::KeyRelease)
+        return false;
+    int key = static_cast<const QKeyEvent *>(ev)->key();
+    return key == Qt::Key_Tab || key == Qt::Key_Backtab;
 }
 
 // Indicator controls ignore the user: mouse and keyboard input is eaten for
@@ -75,14 +81,10 @@ class IndicatorFilter : public QObject {
         case QEvent::MouseButtonDblClick:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-            // Tab and Backtab move on; a read-only field keeps its keys (the
-            // cursor, copying), since it cannot be changed through them.
-            if (PassesKey(FindControl(panel_, control_), static_cast<QKeyEvent *>(ev)))
-                break;
-            [[fallthrough]];
         case QEvent::Wheel: {
             Control *c = FindControl(panel_, control_);
-            if (c && c->mode == 0)
+            bool passes = c && ev->type() != QEvent::Wheel && PassesInput(*c, ev);
+            if (c && c->mode == 0 && !passes)
                 return true;
             break;
         }

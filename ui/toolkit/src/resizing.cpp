@@ -18,11 +18,12 @@ namespace {
 
 enum Edge { kLeft = 1, kRight = 2, kTop = 4, kBottom = 8 };
 
-constexpr char kAnchorProp[] = "tkAnchor"; // the edges, as flags
-constexpr char kBaseProp[] = "tkBase";     // the geometry at the design size
-constexpr char kDesignProp[] = "tkDesign"; // the panel's design size
-constexpr char kFullProp[] = "tkFull";     // the whole text of a shortened one
-constexpr char kOwnTipProp[] = "tkOwnTip"; // the tooltip is ours, not the program's
+constexpr char kAnchorProp[] = "tkAnchor";        // the edges, as flags
+constexpr char kBaseProp[] = "tkBase";            // the geometry at the design size
+constexpr char kDesignProp[] = "tkDesign";        // the panel's design size
+constexpr char kFullProp[] = "tkFull";            // the whole text of a shortened one
+constexpr char kOwnTipProp[] = "tkOwnTip";        // the tooltip is ours, not the program's
+constexpr char kWatchedProp[] = "tkShortenWatch"; // the size watch is installed
 
 // The whole text as tooltip while it is cut; a tooltip the program gave is
 // left alone otherwise.
@@ -142,16 +143,22 @@ void ShowShortened(QLineEdit *e) {
     TipWhenCut(e, shown != full, full);
 }
 
+// A label or line whose text is kept whole, shown again for its size now.
+void ShowShortenedAgain(QObject *o) {
+    if (!o->property(kFullProp).isValid())
+        return;
+    if (auto *l = qobject_cast<QLabel *>(o))
+        ShowShortened(l);
+    else if (auto *e = qobject_cast<QLineEdit *>(o))
+        ShowShortened(e);
+}
+
 class ShortenFilter : public QObject {
   public:
     using QObject::QObject;
     bool eventFilter(QObject *obj, QEvent *ev) override {
-        if (ev->type() == QEvent::Resize || ev->type() == QEvent::FontChange) {
-            if (auto *l = qobject_cast<QLabel *>(obj))
-                ShowShortened(l);
-            else if (auto *e = qobject_cast<QLineEdit *>(obj))
-                ShowShortened(e);
-        }
+        if (ev->type() == QEvent::Resize || ev->type() == QEvent::FontChange)
+            ShowShortenedAgain(obj);
         return QObject::eventFilter(obj, ev);
     }
 };
@@ -164,12 +171,7 @@ void ApplyAnchors(QWidget *top) {
             continue;
         w->setGeometry(Anchored(w->property(kBaseProp).toRect(), flags.toInt(), growth));
         // A hidden window's controls hear of their new size only when shown.
-        if (!w->property(kFullProp).isValid())
-            continue;
-        if (auto *l = qobject_cast<QLabel *>(w))
-            ShowShortened(l);
-        else if (auto *e = qobject_cast<QLineEdit *>(w))
-            ShowShortened(e);
+        ShowShortenedAgain(w);
     }
 }
 
@@ -185,9 +187,9 @@ class ResizeFilter : public QObject {
 
 void WatchSize(QWidget *w) {
     // The filters have no meta-object of their own, so a flag says it is there.
-    if (w->property("tkShortenWatch").toBool())
+    if (w->property(kWatchedProp).toBool())
         return;
-    w->setProperty("tkShortenWatch", true);
+    w->setProperty(kWatchedProp, true);
     w->installEventFilter(new ShortenFilter(w));
 }
 
@@ -236,19 +238,10 @@ void MakeResizable(Panel &p) {
         if (anchor.isValid())
             Anchor(w, ParseAnchor(anchor.toString()));
     }
-    // A label without an anchor of its own goes along with its control: as
-    // wide as it may grow, and on the control's top edge or, when the control
-    // keeps to the bottom only, on its bottom edge.
-    for (QLabel *l : top->findChildren<QLabel *>()) {
-        if (l->property(kAnchorProp).isValid() || !l->buddy())
-            continue;
-        QVariant buddy = l->buddy()->property(kAnchorProp);
-        if (!buddy.isValid())
-            continue;
-        int flags = buddy.toInt() & (kLeft | kRight);
-        flags |= (buddy.toInt() & kTop) ? kTop : kBottom;
-        Anchor(l, flags);
-    }
+    // A label without an anchor of its own goes along with its control.
+    for (QLabel *l : top->findChildren<QLabel *>())
+        if (!l->property(kAnchorProp).isValid() && l->buddy())
+            AnchorLike(l, l->buddy());
     for (QTreeWidget *t : top->findChildren<QTreeWidget *>()) {
         t->setTextElideMode(Qt::ElideRight);
         t->viewport()->installEventFilter(new TreeTipFilter(t));
@@ -272,6 +265,8 @@ void RebaseGeometry(QWidget *w) {
                                        QSize(-growth.width(), -growth.height())));
 }
 
+// As wide as the control may grow, and on its top edge or, when the control
+// keeps to the bottom only, on its bottom edge.
 void AnchorLike(QWidget *label, QWidget *control) {
     QVariant flags = control->property(kAnchorProp);
     if (!flags.isValid())
