@@ -212,12 +212,9 @@ if [ "${CORVIN_PROGRAM_STAGE:-}" = lab ]; then
 fi
 
 # ---- outside: the files, the prefix, install, lab, uninstall --------------
-passed=0; failed=0
-check() { # check "what" command...
-    local what="$1"; shift
-    if "$@"; then echo "ok: $what"; passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
-}
-summary() { echo "program-windows: $passed passed, $failed failed${1:-}"; }
+checks_name=program-windows
+# shellcheck source=../../scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 version="$(sed -n 's/^project(Corvintracer VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 installer="$build/corvintracer-$version-win64.exe"

@@ -127,12 +127,9 @@ time.sleep(600)' "$held" "$work/held" &
 fi
 
 # ---- outside: objdump, prefix, lab ----------------------------------------
-passed=0; failed=0
-check() { # check "what" command...
-    local what="$1"; shift
-    if "$@"; then echo "ok: $what"; passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
-}
-summary() { echo "koralink-windows: $passed passed, $failed failed${1:-}"; }
+checks_name=koralink-windows
+# shellcheck source=../../scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 dll="$build/app/koralink.dll"
 x86_64-w64-mingw32-objdump -p "$dll" >"$build/koralink.objdump" 2>&1

@@ -11,12 +11,9 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 dll="$build/portquest.dll"
-passed=0; failed=0
-check() { # check "what" command...
-    local what="$1"; shift
-    if "$@"; then echo "ok: $what"; passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
-}
-summary() { echo "portquest-windows: $passed passed, $failed failed${1:-}"; }
+checks_name=portquest-windows
+# shellcheck source=../../scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 objdump_p="$(x86_64-w64-mingw32-objdump -p "$dll" 2>&1)"
 names="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$objdump_p" | grep -E '^\s*\[ *[0-9]+\]')"
